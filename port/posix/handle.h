@@ -1,0 +1,16 @@
+// What a HANDLE points to in the POSIX layer. Every kind of object the layer
+// hands out starts with this header, so CloseHandle can release any of them.
+#pragma once
+
+#include "port/win32.h"
+
+struct portobject {
+    BOOL (*close)(portobject *object); // releases the object and frees it
+};
+
+// Win32 number for an errno value. `path` (may be null) lets ENOENT tell a
+// missing file (2) from a missing folder on the way to it (3).
+DWORD win32error(int err, const char *path = nullptr);
+
+// SetLastError(win32error(errno, path)), for the failure paths.
+void seterrno(const char *path = nullptr);
