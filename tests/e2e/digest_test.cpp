@@ -14,8 +14,8 @@ namespace {
 const std::string sha1prog = SUITE_BIN_DIR "/digest160";
 const std::string md5prog = SUITE_BIN_DIR "/digest128";
 
-std::string lines(const std::string &spec, const std::string &size, const std::string &digest) {
-    return "Filespec: " + spec + "\nrc = 0\nFile size in bytes: " + size + "\n" + digest + "\n";
+std::string lines(const std::string &filespec, const std::string &size, const std::string &digest) {
+    return "Filespec: " + filespec + "\nrc = 0\nFile size in bytes: " + size + "\n" + digest + "\n";
 }
 
 // A digest from a tool that is not ours, in our upper-case groups of 8.
@@ -92,7 +92,7 @@ TEST(Digest, OpenFailures) {
     tempdir dir;
     writefile(dir.path() + "/file", "x");
     struct row {
-        std::string spec;
+        std::string filespec;
         std::string rc, error;
     };
     const row rows[] = {
@@ -104,10 +104,10 @@ TEST(Digest, OpenFailures) {
     };
     for (const std::string &program : {sha1prog, md5prog}) {
         for (const row &r : rows) {
-            runresult got = runprogram(program, {r.spec}, dir.path());
-            EXPECT_EQ(got.status, 2) << r.spec;
-            EXPECT_EQ(got.out, "Filespec: " + r.spec + "\nrc = " + r.rc + "\nERROR: " + r.error + "\n")
-                << r.spec;
+            runresult got = runprogram(program, {r.filespec}, dir.path());
+            EXPECT_EQ(got.status, 2) << r.filespec;
+            EXPECT_EQ(got.out, "Filespec: " + r.filespec + "\nrc = " + r.rc + "\nERROR: " + r.error + "\n")
+                << r.filespec;
         }
     }
 }
