@@ -99,4 +99,12 @@ void SetLastError(DWORD code);
 // ---- time -----------------------------------------------------------------
 DWORD GetTickCount(void);
 
+// ---- time and system information (logonx) ---------------------------------
+
+// ---- named mutexes (logonx) -----------------------------------------------
+
+// ---- directory search (samefile) ------------------------------------------
+
+// ---- bell (samefile) ------------------------------------------------------
+
 #endif
