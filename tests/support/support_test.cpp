@@ -229,7 +229,9 @@ TEST(ptyprocess, startFailures) {
 
 // A descriptor the test process forgot to mark close-on-exec must not reach the child.
 TEST(spawning, onlyStandardDescriptorsReachTheChild) {
-    int stray = open("/dev/null", O_RDONLY);
+    int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    int stray = fcntl(null, F_DUPFD, 3); // not close-on-exec, and above 2 even if 0 was closed
+    close(null);
     ASSERT_GE(stray, 3);
     const std::vector<std::string> args = {"-c", "ls -1 /proc/$$/fd; :"};
     runresult r = runprogram("/bin/sh", args);
