@@ -10,6 +10,7 @@
 //   files            CreateFileA, ReadFile, WriteFile, SetFilePointer, GetFileSize,
 //                    CloseHandle, GetLastError, SetLastError
 //   time             GetTickCount
+//   file identity    GetFileInformationByHandle, SetEndOfFile (recmend)
 #pragma once
 
 #ifdef _WIN32
@@ -98,6 +99,33 @@ void SetLastError(DWORD code);
 
 // ---- time -----------------------------------------------------------------
 DWORD GetTickCount(void);
+
+// ---- file identity (recmend) -----------------------------------------------
+// recmend tells whether its output names its input (by any path) before it
+// cuts the output to zero length.
+#define FILE_ATTRIBUTE_READONLY 0x00000001u
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
+
+typedef struct _FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+} FILETIME, *PFILETIME, *LPFILETIME;
+
+typedef struct _BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION, *PBY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
+
+BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);
+BOOL SetEndOfFile(HANDLE file);
 
 // ---- time and system information (logonx) ---------------------------------
 

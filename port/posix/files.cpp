@@ -327,6 +327,14 @@ DWORD GetFileSize(HANDLE h, LPDWORD sizehigh) {
     return (DWORD)size;
 }
 
+bool fileof(HANDLE h, int *fd, DWORD *access) {
+    portfile *file = filehandle(h);
+    if (file == nullptr) return false;
+    *fd = file->fd;
+    *access = file->access;
+    return true;
+}
+
 BOOL CloseHandle(HANDLE h) {
     if (h == nullptr || h == INVALID_HANDLE_VALUE) {
         SetLastError(ERROR_INVALID_HANDLE);

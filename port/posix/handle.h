@@ -14,3 +14,7 @@ DWORD win32error(int err, const char *path = nullptr);
 
 // SetLastError(win32error(errno, path)), for the failure paths.
 void seterrno(const char *path = nullptr);
+
+// The descriptor behind a file handle of CreateFileA and the access asked for
+// it; false with error 6 when the handle is no open file.
+bool fileof(HANDLE h, int *fd, DWORD *access);
