@@ -10,6 +10,8 @@
 //   files            CreateFileA, ReadFile, WriteFile, SetFilePointer, GetFileSize,
 //                    CloseHandle, GetLastError, SetLastError
 //   time             GetTickCount
+//   directory search FindFirstFileA, FindNextFileA, FindClose (samefile)
+//   bell             MessageBeep (samefile)
 #pragma once
 
 #ifdef _WIN32
@@ -104,7 +106,25 @@ DWORD GetTickCount(void);
 // ---- named mutexes (logonx) -----------------------------------------------
 
 // ---- directory search (samefile) ------------------------------------------
+#define MAX_PATH 260
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
+#define ERROR_NO_MORE_FILES 18L
+#define ERROR_FILENAME_EXCED_RANGE 206L
+
+// Only the members the programs read; the Windows record has more.
+typedef struct _WIN32_FIND_DATAA {
+    DWORD dwFileAttributes;
+    char cFileName[MAX_PATH];
+} WIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
+
+HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found);
+BOOL FindNextFileA(HANDLE search, LPWIN32_FIND_DATAA found);
+BOOL FindClose(HANDLE search);
 
 // ---- bell (samefile) ------------------------------------------------------
+#define MB_OK 0x00000000u
+#define MB_ICONASTERISK 0x00000040u
+
+BOOL MessageBeep(UINT type);
 
 #endif
