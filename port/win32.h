@@ -11,6 +11,8 @@
 //                    CloseHandle, GetLastError, SetLastError
 //   time             GetTickCount
 //   file identity    GetFileInformationByHandle, SetEndOfFile (recmend)
+//   directory search FindFirstFileA, FindNextFileA, FindClose (samefile)
+//   bell             MessageBeep (samefile)
 #pragma once
 
 #ifdef _WIN32
@@ -132,7 +134,24 @@ BOOL SetEndOfFile(HANDLE file);
 // ---- named mutexes (logonx) -----------------------------------------------
 
 // ---- directory search (samefile) ------------------------------------------
+#define MAX_PATH 260
+#define ERROR_NO_MORE_FILES 18L
+#define ERROR_FILENAME_EXCED_RANGE 206L
+
+// Only the members the programs read; the Windows record has more.
+typedef struct _WIN32_FIND_DATAA {
+    DWORD dwFileAttributes;
+    char cFileName[MAX_PATH];
+} WIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
+
+HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found);
+BOOL FindNextFileA(HANDLE search, LPWIN32_FIND_DATAA found);
+BOOL FindClose(HANDLE search);
 
 // ---- bell (samefile) ------------------------------------------------------
+#define MB_OK 0x00000000u
+#define MB_ICONASTERISK 0x00000040u
+
+BOOL MessageBeep(UINT type);
 
 #endif
