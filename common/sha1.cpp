@@ -173,7 +173,7 @@ void compress(SHA1_CTX *ctx) {
 #undef STEP
 #undef W
 
-#if SHA1_SHAEXT
+#ifdef SHA1_SHAEXT
 
 // The processor has SHA1RNDS4 and friends, and the SSSE3/SSE4.1 shuffles and
 // lane moves the compression below needs around them.
@@ -273,7 +273,7 @@ constexpr bool useshaext = false;
 
 // Compresses the context's block, its words already reversed.
 void compressblock(SHA1_CTX *ctx) {
-#if SHA1_SHAEXT
+#ifdef SHA1_SHAEXT
     if (useshaext) {
         compressshaext(ctx->chain, ctx->block, 1, true);
         return;
@@ -284,7 +284,7 @@ void compressblock(SHA1_CTX *ctx) {
 
 // Compresses count whole blocks straight from the caller's data.
 void compressdata(SHA1_CTX *ctx, const uint8_t *data, size_t count) {
-#if SHA1_SHAEXT
+#ifdef SHA1_SHAEXT
     if (useshaext && count > 0) {
         compressshaext(ctx->chain, data, count, false);
         return;
@@ -302,7 +302,7 @@ void compressdata(SHA1_CTX *ctx, const uint8_t *data, size_t count) {
 } // namespace
 
 bool sha1shaextavailable() {
-#if SHA1_SHAEXT
+#ifdef SHA1_SHAEXT
     static const bool available = detectshaext();
     return available;
 #else
@@ -312,7 +312,7 @@ bool sha1shaextavailable() {
 
 bool sha1useshaext(bool on) {
     if (on && !sha1shaextavailable()) return false;
-#if SHA1_SHAEXT
+#ifdef SHA1_SHAEXT
     useshaext = on;
 #endif
     return true;
