@@ -1,13 +1,18 @@
 // MD5, SHA-1, HMAC-SHA1, PBKDF2-HMAC-SHA1 and Base64 against the published
 // vectors, plus the behaviour callers rely on beyond them: arbitrary update
 // splits, the padding spill at 56 bytes, context state after Final, HMAC key
-// sizes and the exact output extent of PBKDF2 and b64encode.
+// sizes and the exact output extent of PBKDF2 and b64encode. The two SHA-1
+// compressions (portable, and the x86 SHA extensions where present) are held
+// against the vectors and against each other.
 
 #include "common/digest.h"
+#include "common/sha1engine.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -233,6 +238,155 @@ TEST(Sha1, FinalKeepsTheFinishedState) {
                               uint32_t{d[4 * i + 2]} << 8 | d[4 * i + 3];
         EXPECT_EQ(c.chain[i], word) << i;
     }
+}
+
+// The SHA-1 compressions this build and processor offer; the portable one is
+// always there.
+std::vector<bool> sha1engines() {
+    if (sha1shaextavailable()) return {false, true};
+    return {false};
+}
+
+// Restores the library's own choice when a test ends, failed or not.
+struct sha1engineguard {
+    const bool saved = sha1usingshaext();
+    ~sha1engineguard() { sha1useshaext(saved); }
+};
+
+std::string enginename(bool shaext) {
+    return shaext ? "SHA extensions" : "portable";
+}
+
+// Without a forced choice the library uses the extensions exactly when the
+// processor has them: the processor's own list of features says which.
+TEST(Sha1Engines, ChosenByTheProcessor) {
+    EXPECT_EQ(sha1usingshaext(), sha1shaextavailable());
+#if defined(__x86_64__) || defined(__i386__)
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(cpuinfo, line) && line.rfind("flags", 0) != 0) {
+    }
+    if (line.empty()) GTEST_SKIP() << "no processor flags to compare with";
+    EXPECT_EQ(sha1shaextavailable(), (line + ' ').find(" sha_ni ") != std::string::npos);
+#else
+    EXPECT_FALSE(sha1shaextavailable());
+#endif
+}
+
+TEST(Sha1Engines, PortableCanBeForced) {
+    const sha1engineguard guard;
+    EXPECT_TRUE(sha1useshaext(false));
+    EXPECT_FALSE(sha1usingshaext());
+    // Asking for the extensions where they are missing changes nothing.
+    EXPECT_EQ(sha1useshaext(true), sha1shaextavailable());
+    EXPECT_EQ(sha1usingshaext(), sha1shaextavailable());
+}
+
+// The published results through each compression, the one-block, two-block
+// and spill cases included; HMAC and PBKDF2 ride on the same compression.
+TEST(Sha1Engines, EachGivesThePublishedVectors) {
+    const sha1engineguard guard;
+    for (bool shaext : sha1engines()) {
+        SCOPED_TRACE(enginename(shaext));
+        ASSERT_TRUE(sha1useshaext(shaext));
+        EXPECT_EQ(sha1hex(""), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
+        EXPECT_EQ(sha1hex("abc"), "a9993e364706816aba3e25717850c26c9cd0d89d");
+        EXPECT_EQ(sha1hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+                  "84983e441c3bd26ebaae4aa1f95129e5e54670f1");
+        EXPECT_EQ(sha1hex(std::string(1000000, 'a')), "34aa973cd4c4daa4f61eeb2bdbad27316534016f");
+        EXPECT_EQ(sha1hex(pattern(56)), "83b9fcb6d3e3b20f376ab989a1b6353bcc6c0f44");
+        EXPECT_EQ(sha1hex(pattern(119)), "6839d6c27f22ed884ac43ae6bd3bfcee9e04b938");
+        EXPECT_EQ(hmachex("Jefe", "what do ya want for nothing?"),
+                  "effcdf6ae5eb2fa2d27416d5f184df9c259a7c79");
+    }
+}
+
+std::string randombytes(std::mt19937 &random, size_t n) {
+    std::string s(n, '\0');
+    for (auto &ch : s)
+        ch = static_cast<char>(random());
+    return s;
+}
+
+struct sha1result {
+    std::string digest;
+    uint32_t chain[5], length[2];
+};
+
+// SHA-1 of a message under one compression, fed in the given pieces; the
+// context after Final is kept so the two can be compared whole.
+sha1result sha1with(bool shaext, const std::string &m, const std::vector<size_t> &pieces) {
+    EXPECT_TRUE(sha1useshaext(shaext));
+    SHA1_CTX c;
+    SHA1Init(&c);
+    size_t pos = 0;
+    for (size_t n : pieces) {
+        SHA1Update(&c, bytes(m) + pos, static_cast<uint32_t>(n));
+        pos += n;
+    }
+    EXPECT_EQ(pos, m.size());
+    uint8_t d[20];
+    SHA1Final(d, &c);
+    sha1result r{hex(d, 20), {}, {c.length[0], c.length[1]}};
+    std::memcpy(r.chain, c.chain, sizeof r.chain);
+    return r;
+}
+
+void expectsame(const sha1result &portable, const sha1result &shaext) {
+    EXPECT_EQ(portable.digest, shaext.digest);
+    EXPECT_EQ(std::memcmp(portable.chain, shaext.chain, sizeof portable.chain), 0);
+    EXPECT_EQ(portable.length[0], shaext.length[0]);
+    EXPECT_EQ(portable.length[1], shaext.length[1]);
+}
+
+TEST(Sha1Engines, AgreeOnEveryLengthUpTo300) {
+    if (!sha1shaextavailable()) GTEST_SKIP() << "no SHA extensions here";
+    const sha1engineguard guard;
+    std::mt19937 random(1);
+    for (size_t length = 0; length <= 300; ++length) {
+        SCOPED_TRACE(length);
+        const std::string m = randombytes(random, length);
+        // One update, so whole blocks go straight from the message.
+        expectsame(sha1with(false, m, {length}), sha1with(true, m, {length}));
+    }
+}
+
+// A few megabytes in random pieces, different for each side, so blocks are
+// completed in the context as well as taken straight from the message; a
+// third run changes compression on every piece, which works only if both
+// leave the context in the same shape.
+TEST(Sha1Engines, AgreeOnMegabytesInRandomPieces) {
+    if (!sha1shaextavailable()) GTEST_SKIP() << "no SHA extensions here";
+    const sha1engineguard guard;
+    std::mt19937 random(2);
+    const std::string m = randombytes(random, 3 * 1048576 + 37);
+    auto split = [&] {
+        std::vector<size_t> pieces;
+        for (size_t pos = 0; pos < m.size();) {
+            // Mostly small pieces, some of several blocks and some empty.
+            const size_t most = random() % 4 == 0 ? 40000 : 130;
+            const size_t n = std::min(random() % (most + 1), m.size() - pos);
+            pieces.push_back(n);
+            pos += n;
+        }
+        return pieces;
+    };
+    const sha1result portable = sha1with(false, m, split());
+    expectsame(portable, sha1with(true, m, split()));
+    expectsame(portable, sha1with(true, m, {m.size()}));
+
+    SHA1_CTX c;
+    SHA1Init(&c);
+    bool shaext = false;
+    size_t pos = 0;
+    for (size_t n : split()) {
+        ASSERT_TRUE(sha1useshaext(shaext = !shaext));
+        SHA1Update(&c, bytes(m) + pos, static_cast<uint32_t>(n));
+        pos += n;
+    }
+    uint8_t d[20];
+    SHA1Final(d, &c);
+    EXPECT_EQ(hex(d, 20), portable.digest);
 }
 
 TEST(HmacSha1, Rfc2202Suite) {
