@@ -102,19 +102,7 @@ BOOL closefile(portobject *object) {
     return TRUE;
 }
 
-// The handle if it is one of ours and open, else null with error 6.
-portfile *filehandle(HANDLE h) {
-    if (h == nullptr || h == INVALID_HANDLE_VALUE) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    portobject *object = static_cast<portobject *>(h);
-    if (object->close != closefile) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    return static_cast<portfile *>(object);
-}
+portfile *filehandle(HANDLE h) { return static_cast<portfile *>(objectof(h, closefile)); }
 
 int openflags(DWORD access) {
     return (access & GENERIC_WRITE) ? O_RDWR : O_RDONLY;
@@ -333,6 +321,15 @@ bool fileof(HANDLE h, int *fd, DWORD *access) {
     *fd = file->fd;
     *access = file->access;
     return true;
+}
+
+portobject *objectof(HANDLE h, BOOL (*close)(portobject *object)) {
+    portobject *object = static_cast<portobject *>(h);
+    if (h == nullptr || h == INVALID_HANDLE_VALUE || object->close != close) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return object;
 }
 
 BOOL CloseHandle(HANDLE h) {

@@ -151,18 +151,8 @@ bool addname(portsearch *s, const char *name) {
     return true;
 }
 
-// The search handle if it is one of ours, else null with error 6.
 portsearch *searchhandle(HANDLE h) {
-    if (h == nullptr || h == INVALID_HANDLE_VALUE) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    portobject *object = static_cast<portobject *>(h);
-    if (object->close != closesearch) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    return static_cast<portsearch *>(object);
+    return static_cast<portsearch *>(objectof(h, closesearch));
 }
 
 // Hands out the next name with its attributes.

@@ -8,6 +8,10 @@ struct portobject {
     BOOL (*close)(portobject *object); // releases the object and frees it
 };
 
+// The object behind `h` when it is of the kind that `close` releases; null
+// with error 6 for anything else (null, INVALID_HANDLE_VALUE, another kind).
+portobject *objectof(HANDLE h, BOOL (*close)(portobject *object));
+
 // Win32 number for an errno value. `path` (may be null) lets ENOENT tell a
 // missing file (2) from a missing folder on the way to it (3).
 DWORD win32error(int err, const char *path = nullptr);
