@@ -2,6 +2,8 @@
 
 #include "common/digest.h"
 
+#include "common/byteorder.h"
+
 #include <bit>
 #include <cstddef>
 #include <cstring>
@@ -10,24 +12,6 @@ namespace {
 
 // The padding block; MD5Final feeds as much of it as it needs.
 constexpr uint8_t padding[64] = {0x80};
-
-// Written with shifts so the compiler folds it into one bswap; only big-endian
-// hosts ever take it.
-[[maybe_unused]] inline uint32_t swap32(uint32_t v) {
-    return (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
-}
-
-inline uint32_t load_le32(const uint8_t *p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    if constexpr (std::endian::native == std::endian::big) v = swap32(v);
-    return v;
-}
-
-inline void store_le32(uint8_t *p, uint32_t v) {
-    if constexpr (std::endian::native == std::endian::big) v = swap32(v);
-    std::memcpy(p, &v, 4);
-}
 
 // Hides a value from the optimiser without costing an instruction. Clang
 // folds the split G below back into the XOR form and moves the constant's add

@@ -4,6 +4,8 @@
 // uses them; which one runs is decided once, at start-up.
 
 #include "common/digest.h"
+
+#include "common/byteorder.h"
 #include "common/sha1engine.h"
 
 #include <bit>
@@ -17,25 +19,6 @@
 #endif
 
 namespace {
-
-// Written with shifts so the compiler folds it into one bswap.
-[[maybe_unused]] inline uint32_t swap32(uint32_t v) {
-    return (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
-}
-
-// The big-endian value of four bytes: on a little-endian host this is the
-// byte reversal the block words need before compression.
-inline uint32_t load_be32(const void *p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    if constexpr (std::endian::native == std::endian::little) v = swap32(v);
-    return v;
-}
-
-inline void store_be32(uint8_t *p, uint32_t v) {
-    if constexpr (std::endian::native == std::endian::little) v = swap32(v);
-    std::memcpy(p, &v, 4);
-}
 
 // Round functions in forms with the fewest operations; the majority as a sum
 // of two disjoint terms lets the adds reassociate.
