@@ -161,9 +161,11 @@ TEST(Rng, SeedAndStep) {
     EXPECT_EQ(rngnext(&p), 0x186E6u);
     EXPECT_EQ(p.lcg, 69069u);
     EXPECT_EQ(p.shift, 0x20001u);
-    // The shift word takes its high bits into account: 0x80000000 >> 15 = 0x10000.
+    // High bits: lcg 3 * 69069 = 0x32967; shift 0x80000000 ^ 0x10000 = 0x80010000,
+    // whose << 17 falls off the word; (0x80010000 ^ 0x32967) >> 1 = 0x400114B3.
     p = {3, 0x80000000};
-    EXPECT_EQ(rngnext(&p), ((0x80010000u ^ (0x80010000u << 17)) ^ 207207u) >> 1);
+    EXPECT_EQ(rngnext(&p), 0x400114B3u);
+    EXPECT_EQ(p.shift, 0x80010000u);
     EXPECT_LT(rngnext(&p), 0x80000000u);
 }
 
