@@ -12,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 #include <functional>
+#include <glob.h>
 #include <pwd.h>
 #include <regex>
 #include <signal.h>
@@ -50,6 +51,20 @@ std::string staterecord(const char *signature, uint32_t a1, uint32_t a2, uint32_
 std::string statepath(const tempdir &dir, const char *name) {
     return dir.file(std::string(name) + "-" + std::to_string(getpid()));
 }
+
+// The platform layer keeps a lock file in /tmp per mutex name; those of this
+// run's state files go when the run ends, so that runs leave nothing behind.
+struct lockfilesweeper : testing::Environment {
+    void TearDown() override {
+        std::string pattern = "/tmp/.win32mutex-MUTEX_SYSRAND_*-" + std::to_string(getpid()) + "*";
+        glob_t found;
+        if (glob(pattern.c_str(), 0, nullptr, &found) == 0)
+            for (size_t k = 0; k < found.gl_pathc; k++)
+                unlink(found.gl_pathv[k]);
+        globfree(&found);
+    }
+};
+testing::Environment *const sweeper = testing::AddGlobalTestEnvironment(new lockfilesweeper);
 
 } // namespace
 

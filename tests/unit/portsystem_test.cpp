@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <glob.h>
 #include <signal.h>
 #include <string>
 #include <sys/stat.h>
@@ -22,6 +23,20 @@ namespace {
 std::string uniquename(const char *what) {
     return std::string("porttest/") + what + " " + std::to_string(getpid());
 }
+
+// The lock files of this run's mutexes ("porttest/... PID", written
+// "porttest%2F...%20PID") go when the run ends.
+struct lockfilesweeper : testing::Environment {
+    void TearDown() override {
+        std::string pattern = "/tmp/.win32mutex-porttest%2F*%20" + std::to_string(getpid());
+        glob_t found;
+        if (glob(pattern.c_str(), 0, nullptr, &found) == 0)
+            for (size_t k = 0; k < found.gl_pathc; k++)
+                unlink(found.gl_pathv[k]);
+        globfree(&found);
+    }
+};
+testing::Environment *const sweeper = testing::AddGlobalTestEnvironment(new lockfilesweeper);
 
 // A child process that takes the mutex and holds it until told what to do:
 // 'r' releases it and ends, 'k' waits to be killed.
@@ -147,6 +162,12 @@ TEST(PortMutex, Names) {
     ReleaseMutex(b);
     CloseHandle(a);
     CloseHandle(b);
+    // Every user's programs find them under the same names in /tmp.
+    const std::string pid = std::to_string(getpid());
+    struct stat st;
+    EXPECT_EQ(stat(("/tmp/.win32mutex-porttest%2Fa%2Fb%5Cc%3A%2A%20" + pid).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666u);
+    EXPECT_EQ(stat(("/tmp/.win32mutex-porttest%2Fa%252Fb%5Cc%3A%2A%20" + pid).c_str(), &st), 0);
     // Unnamed: this process's own, each one apart.
     HANDLE u1 = CreateMutexA(nullptr, TRUE, nullptr);
     HANDLE u2 = CreateMutexA(nullptr, FALSE, nullptr);
