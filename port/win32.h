@@ -13,6 +13,9 @@
 //   file identity    GetFileInformationByHandle, SetEndOfFile (recmend)
 //   directory search FindFirstFileA, FindNextFileA, FindClose (samefile)
 //   bell             MessageBeep (samefile)
+//   system facts     GetLocalTime, GetCurrentProcessId, GetCurrentThreadId,
+//                    GetDiskFreeSpaceA, GlobalMemoryStatus
+//   named mutexes    CreateMutexA, WaitForSingleObject, ReleaseMutex
 #pragma once
 
 #ifdef _WIN32
@@ -24,6 +27,7 @@
 
 #else
 
+#include <cstddef>
 #include <cstdint>
 
 // ---- types ----------------------------------------------------------------
@@ -33,6 +37,7 @@ typedef int BOOL;
 typedef unsigned char BYTE;
 typedef uint16_t WORD;
 typedef unsigned int UINT;
+typedef size_t SIZE_T;
 typedef void *HANDLE;
 typedef void *LPVOID;
 typedef const void *LPCVOID;
@@ -62,6 +67,12 @@ typedef struct _OVERLAPPED *LPOVERLAPPED;
 #define OPEN_ALWAYS 4
 
 #define FILE_ATTRIBUTE_NORMAL 0x00000080u
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000u
+
+#define FILE_TYPE_UNKNOWN 0x0000u
+#define FILE_TYPE_DISK 0x0001u
+#define FILE_TYPE_CHAR 0x0002u
+#define FILE_TYPE_PIPE 0x0003u
 
 #define FILE_BEGIN 0
 #define FILE_CURRENT 1
@@ -87,6 +98,8 @@ typedef struct _OVERLAPPED *LPOVERLAPPED;
 #define ERROR_NEGATIVE_SEEK 131L
 #define ERROR_BUSY 170L
 #define ERROR_ALREADY_EXISTS 183L
+#define ERROR_FILENAME_EXCED_RANGE 206L
+#define ERROR_NOT_OWNER 288L
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD sharemode, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templatefile);
@@ -95,6 +108,7 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD towrite, LPDWORD written,
                LPOVERLAPPED overlapped);
 DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distancehigh, DWORD method);
 DWORD GetFileSize(HANDLE file, LPDWORD sizehigh);
+DWORD GetFileType(HANDLE file);
 BOOL CloseHandle(HANDLE object);
 DWORD GetLastError(void);
 void SetLastError(DWORD code);
@@ -130,13 +144,49 @@ BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION inform
 BOOL SetEndOfFile(HANDLE file);
 
 // ---- time and system information (logonx) ---------------------------------
+typedef struct _SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+} SYSTEMTIME, *LPSYSTEMTIME;
+
+typedef struct _MEMORYSTATUS {
+    DWORD dwLength;
+    DWORD dwMemoryLoad;
+    SIZE_T dwTotalPhys;
+    SIZE_T dwAvailPhys;
+    SIZE_T dwTotalPageFile;
+    SIZE_T dwAvailPageFile;
+    SIZE_T dwTotalVirtual;
+    SIZE_T dwAvailVirtual;
+} MEMORYSTATUS, *LPMEMORYSTATUS;
+
+void GetLocalTime(LPSYSTEMTIME time);
+DWORD GetCurrentProcessId(void);
+DWORD GetCurrentThreadId(void);
+BOOL GetDiskFreeSpaceA(LPCSTR rootpath, LPDWORD sectorspercluster, LPDWORD bytespersector,
+                       LPDWORD freeclusters, LPDWORD totalclusters);
+void GlobalMemoryStatus(LPMEMORYSTATUS status);
 
 // ---- named mutexes (logonx) -----------------------------------------------
+#define INFINITE 0xFFFFFFFFu
+#define WAIT_OBJECT_0 0x00000000u
+#define WAIT_ABANDONED 0x00000080u
+#define WAIT_TIMEOUT 0x00000102u
+#define WAIT_FAILED 0xFFFFFFFFu
+
+HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialowner, LPCSTR name);
+DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
+BOOL ReleaseMutex(HANDLE mutex);
 
 // ---- directory search (samefile) ------------------------------------------
 #define MAX_PATH 260
 #define ERROR_NO_MORE_FILES 18L
-#define ERROR_FILENAME_EXCED_RANGE 206L
 
 // Only the members the programs read; the Windows record has more.
 typedef struct _WIN32_FIND_DATAA {

@@ -4,13 +4,15 @@
 //   share modes      Windows' sharing rule between opens, kept with
 //                    open-file-description locks
 //   CreateFileA      dispositions, folders, devices, the share check
-//   ReadFile, WriteFile, SetFilePointer, GetFileSize
+//   ReadFile, WriteFile, SetFilePointer, GetFileSize, GetFileType
 //
 // Quirks handled here, each where it happens:
 //   - open(2) of a folder for reading succeeds; CreateFileA must fail with 5.
 //   - open(2) of a FIFO blocks until a peer comes; we open without blocking.
 //   - SetFilePointer/GetFileSize return 0xFFFFFFFF for a valid value too;
 //     callers tell failure by GetLastError, so success sets it to 0.
+//   - FILE_FLAG_OPEN_REPARSE_POINT stands for "do not follow a symbolic link":
+//     Windows would open the link itself; POSIX cannot, so the open fails.
 #include "port/posix/handle.h"
 
 #include <cerrno>
@@ -109,8 +111,10 @@ int openflags(DWORD access) {
 }
 
 // open(2) for one disposition; sets `existed` where Windows reports it.
-int openfor(const char *name, DWORD access, DWORD disposition, bool &existed) {
+int openfor(const char *name, DWORD access, DWORD disposition, DWORD attributes, bool &existed) {
     int base = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    // A link in the last component then fails with ELOOP, on every disposition.
+    if (attributes & FILE_FLAG_OPEN_REPARSE_POINT) base |= O_NOFOLLOW;
     existed = false;
     for (;;) {
         int flags = openflags(access) | base;
@@ -143,7 +147,7 @@ int openfor(const char *name, DWORD access, DWORD disposition, bool &existed) {
 } // namespace
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD sharemode, LPSECURITY_ATTRIBUTES, DWORD disposition,
-                   DWORD, HANDLE) {
+                   DWORD attributes, HANDLE) {
     if (name == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
@@ -153,7 +157,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD sharemode, LPSECURITY_ATTRIB
         return INVALID_HANDLE_VALUE;
     }
     bool existed = false;
-    int fd = openfor(name, access, disposition, existed);
+    int fd = openfor(name, access, disposition, attributes, existed);
     if (fd < 0) {
         seterrno(name);
         return INVALID_HANDLE_VALUE;
@@ -330,6 +334,24 @@ portobject *objectof(HANDLE h, BOOL (*close)(portobject *object)) {
         return nullptr;
     }
     return object;
+}
+
+// Regular files are disks, as on Windows; terminals and other character
+// devices are characters; FIFOs and sockets are pipes. Anything else (a block
+// device) has no Windows counterpart that a program could rely on.
+DWORD GetFileType(HANDLE h) {
+    portfile *file = filehandle(h);
+    if (file == nullptr) return FILE_TYPE_UNKNOWN;
+    struct stat st;
+    if (fstat(file->fd, &st) != 0) {
+        seterrno();
+        return FILE_TYPE_UNKNOWN;
+    }
+    SetLastError(ERROR_SUCCESS);
+    if (S_ISREG(st.st_mode)) return FILE_TYPE_DISK;
+    if (S_ISCHR(st.st_mode)) return FILE_TYPE_CHAR;
+    if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return FILE_TYPE_PIPE;
+    return FILE_TYPE_UNKNOWN;
 }
 
 BOOL CloseHandle(HANDLE h) {
