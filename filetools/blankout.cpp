@@ -88,6 +88,7 @@ int blankoutmain(int argc, char **argv) {
     DWORD code;
     if (sizelow == INVALID_FILE_SIZE && (code = GetLastError()) != NO_ERROR) {
         errorline(code, "getting file size");
+        CloseHandle(file);
         return blankoutnosize;
     }
     sizetext(sizehigh, sizelow, size, sizeof size, 1);
@@ -99,12 +100,14 @@ int blankoutmain(int argc, char **argv) {
     DWORD displhigh, displlow;
     if (!blankoutdispl(answer, sizehigh, sizelow, &displhigh, &displlow)) {
         printf("%s", invalidvalue);
+        CloseHandle(file);
         return blankoutbaddispl;
     }
     LONG movehigh = (LONG)displhigh;
     if (SetFilePointer(file, (LONG)displlow, &movehigh, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
         (code = GetLastError()) != NO_ERROR) {
         errorline(code, "setting file pointer");
+        CloseHandle(file);
         return blankoutnoseek;
     }
     sizetext(displhigh, displlow, size, sizeof size, 1);
@@ -115,6 +118,7 @@ int blankoutmain(int argc, char **argv) {
     uint32_t length;
     if (parsenum(answer, &length) != 0) {
         printf("%s", invalidvalue);
+        CloseHandle(file);
         return blankoutbadlength;
     }
     printf("Using length %lu\n", (unsigned long)length);
@@ -123,6 +127,7 @@ int blankoutmain(int argc, char **argv) {
     getinput(answer, sizeof answer, echoplain);
     if (!yes(answer)) {
         printf("** Cancelled\n");
+        CloseHandle(file);
         return blankoutcancelled;
     }
 
