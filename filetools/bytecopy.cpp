@@ -43,7 +43,8 @@ void errorline(const char *format, DWORD code) {
 }
 
 // Source and target positions are below 4 GB: the high word is 0, passed so
-// that positions from 2 GB up are not taken for negative distances.
+// that positions from 2 GB up are not taken for negative distances. The
+// result 0xFFFFFFFF is also a valid position; the last error tells failure.
 bool setposition(HANDLE file, DWORD position) {
     LONG high = 0;
     return !(SetFilePointer(file, (LONG)position, &high, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
@@ -51,7 +52,9 @@ bool setposition(HANDLE file, DWORD position) {
 }
 
 // The size of a file the program can serve: below 4 GB, where every
-// displacement fits its 32 bits. False with *code set otherwise.
+// displacement fits its 32 bits. A size cut to its low half would make "e"
+// overwrite the middle of a big target instead of appending to it. False with
+// *code set otherwise.
 bool servablesize(HANDLE file, DWORD *size, DWORD *code) {
     DWORD high = 0;
     *size = GetFileSize(file, &high);
