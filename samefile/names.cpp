@@ -1,4 +1,4 @@
-// Names: splitting a specification, preparing both, and forming the second
+// Names: splitting a filespec, preparing both, and forming the second
 // file's name from the found one.
 #include "samefile/samefile.h"
 
@@ -26,15 +26,15 @@ int starat(const char *text) {
     return star != nullptr ? (int)(star - text) : -1;
 }
 
-void resplit(filespec &spec) {
-    splitname(spec.text, spec.name, sizeof spec.name, spec.ext, sizeof spec.ext, &spec.dirlen);
-    spec.namestar = starat(spec.name);
-    spec.extstar = starat(spec.ext);
-    spec.question = strchr(spec.text + spec.dirlen, '?') != nullptr;
+void resplit(filespec &fs) {
+    splitname(fs.text, fs.name, sizeof fs.name, fs.ext, sizeof fs.ext, &fs.dirlen);
+    fs.namestar = starat(fs.name);
+    fs.extstar = starat(fs.ext);
+    fs.question = strchr(fs.text + fs.dirlen, '?') != nullptr;
 }
 
-bool haswildcards(const filespec &spec) {
-    return strpbrk(spec.text + spec.dirlen, "*?") != nullptr;
+bool haswildcards(const filespec &fs) {
+    return strpbrk(fs.text + fs.dirlen, "*?") != nullptr;
 }
 
 // Does the search find a folder under this exact name?
@@ -47,9 +47,9 @@ bool namesfolder(const char *text) {
     return folder;
 }
 
-void appendsep(filespec &spec) {
+void appendsep(filespec &fs) {
     char sep[2] = {dirsep, 0};
-    appendcut(spec.text, sizeof spec.text, sep, 1);
+    appendcut(fs.text, sizeof fs.text, sep, 1);
 }
 
 } // namespace
@@ -88,33 +88,33 @@ void joinname(char *out, unsigned size, const char *name, const char *ext) {
     }
 }
 
-void setspec(filespec &spec, const char *arg) {
-    copycut(spec.text, sizeof spec.text, arg, strnlen(arg, argtaken));
-    resplit(spec);
-    spec.isdir = false;
+void setspec(filespec &fs, const char *arg) {
+    copycut(fs.text, sizeof fs.text, arg, strnlen(arg, argtaken));
+    resplit(fs);
+    fs.isdir = false;
 }
 
-void preparefirst(filespec &spec) {
-    if (spec.text[spec.dirlen] == 0)
-        spec.isdir = true;
-    else if (!haswildcards(spec) && namesfolder(spec.text)) {
-        spec.isdir = true;
-        appendsep(spec);
+void preparefirst(filespec &fs) {
+    if (fs.text[fs.dirlen] == 0)
+        fs.isdir = true;
+    else if (!haswildcards(fs) && namesfolder(fs.text)) {
+        fs.isdir = true;
+        appendsep(fs);
     }
-    if (spec.isdir) {
+    if (fs.isdir) {
         // From here on a pattern for every file of the folder.
-        appendcut(spec.text, sizeof spec.text, "*.*", 3);
-        resplit(spec);
+        appendcut(fs.text, sizeof fs.text, "*.*", 3);
+        resplit(fs);
     }
 }
 
-void preparesecond(filespec &spec) {
-    if (spec.text[spec.dirlen] == 0)
-        spec.isdir = true;
-    else if (!haswildcards(spec) && namesfolder(spec.text)) {
-        spec.isdir = true;
-        appendsep(spec);
-        spec.dirlen = (unsigned)strlen(spec.text);
+void preparesecond(filespec &fs) {
+    if (fs.text[fs.dirlen] == 0)
+        fs.isdir = true;
+    else if (!haswildcards(fs) && namesfolder(fs.text)) {
+        fs.isdir = true;
+        appendsep(fs);
+        fs.dirlen = (unsigned)strlen(fs.text);
     }
 }
 

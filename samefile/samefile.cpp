@@ -1,4 +1,4 @@
-// The program: the command line, the two specifications and the two modes.
+// The program: the command line, the two filespecs and the two modes.
 #include "samefile/samefile.h"
 
 #include <cstdio>
@@ -56,24 +56,24 @@ int wildcardrun(const sameoptions &options, const filespec &first, const filespe
 int samefilemain(int argc, char **argv) {
     sameoptions options;
     filespec first, second;
-    int specs = 0;
+    int given = 0;
     for (int i = 1; i < argc; i++) {
         const char *arg = argv[i];
         if (strncmp(arg, "-p", 2) == 0)
             options.pause = true;
         else if (strncmp(arg, "-nob", 4) == 0)
             options.nobeep = true;
-        else if (specs == 0)
-            setspec(first, arg), specs++;
-        else if (specs == 1)
-            setspec(second, arg), specs++;
-        // Further specifications are ignored.
+        else if (given == 0)
+            setspec(first, arg), given++;
+        else if (given == 1)
+            setspec(second, arg), given++;
+        // Further filespecs are ignored.
     }
-    if (specs == 0) {
+    if (given == 0) {
         printf("%s", usagetext);
         return resultfailed;
     }
-    if (specs == 1) setspec(second, "");
+    if (given == 1) setspec(second, "");
 
     preparefirst(first);
     preparesecond(second);

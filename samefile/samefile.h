@@ -66,13 +66,13 @@ void starfill(const char *found, int firststar, const char *templ, int templstar
 // name, and ".ext" when ext is not empty, cut to size - 1 characters.
 void joinname(char *out, unsigned size, const char *name, const char *ext);
 
-// Takes an argument as a specification (cut at `argtaken`) and splits it.
-void setspec(filespec &spec, const char *arg);
-// The first specification: a folder becomes the pattern folder + "*.*".
-void preparefirst(filespec &spec);
-// The second specification: notes whether it is a folder (ending it with a
+// Takes an argument as a filespec (cut at `argtaken`) and splits it.
+void setspec(filespec &fs, const char *arg);
+// The first filespec: a folder becomes the pattern folder + "*.*".
+void preparefirst(filespec &fs);
+// The second filespec: notes whether it is a folder (ending it with a
 // separator when it did not end with one).
-void preparesecond(filespec &spec);
+void preparesecond(filespec &fs);
 // Single-pair mode: no '*' or '?' in the first and not a folder.
 bool singlepair(const filespec &first);
 // The path of the second file for the found name (wildcard mode).

@@ -84,7 +84,7 @@ TEST(Samefile, UsageAndOptions) {
         {{"-n", "-nob"},
          1,
          comparing("-n", "-n") + "** Cannot open 1st file: Error 2 - File not found\n"},
-        // Options anywhere; a third specification is ignored.
+        // Options anywhere; a third filespec is ignored.
         {{"-nob", "f", "-p", "f", "missing"}, 0, comparing("f", "f") + equal},
         {{"f"}, 0, comparing("f", "f") + equal}, // the second place is the current folder
     };
@@ -274,7 +274,7 @@ TEST(Samefile, WildcardRuns) {
         {{"a*.c", "old/a*.bak"},
          0,
          comparing("a.c", "old/a.bak") + equal + "\n1 file(s) found matching 1st file spec\n"},
-        // Without a second specification every file is compared with itself.
+        // Without a second filespec every file is compared with itself.
         {{"*.c"},
          0,
          comparing("a.c", "a.c") + equal + comparing("b.c", "b.c") + equal +

@@ -1,4 +1,4 @@
-// samefile's names: the split of a specification, and the second file's
+// samefile's names: the split of a filespec, and the second file's
 // name formed from a found name.
 #include "samefile/samefile.h"
 #include "tests/support/tempdir.h"
@@ -58,7 +58,7 @@ TEST(SamefileNames, OutputsAreCutToTheirSize) {
     }
 }
 
-// The first pattern and the second specification as the program prepares
+// The first pattern and the second filespec as the program prepares
 // them, and the second path for one found name.
 std::string formed(const char *pattern, const char *secondspec, const char *found) {
     filespec first, second;
@@ -109,7 +109,7 @@ TEST(SamefileNames, SecondFolderTakesTheFoundName) {
     const row rows[] = {
         {"*.c", old, "main.c", old + "/main.c"},
         {"*.c", old + "/", "main.c", old + "/main.c"},
-        {"*", "", "a.b", "a.b"}, // no second specification: the current folder
+        {"*", "", "a.b", "a.b"}, // no second filespec: the current folder
         {dir.path(), "", "a.b", "a.b"},
         {"*.c", old + "/missing", "main.c", old + "/missingmain"}, // not a folder: a template
     };
