@@ -16,6 +16,8 @@ void copycut(char *out, unsigned size, const char *src, size_t len) {
 
 // Appends src to the string in out, keeping within size - 1 characters.
 void appendcut(char *out, unsigned size, const char *src, size_t len) {
+    // A buffer of no size holds not even a terminator to measure.
+    if (size == 0) return;
     size_t have = strlen(out);
     if (have + 1 >= size) return;
     copycut(out + have, size - (unsigned)have, src, len);

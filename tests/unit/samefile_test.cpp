@@ -58,6 +58,15 @@ TEST(SamefileNames, OutputsAreCutToTheirSize) {
     }
 }
 
+TEST(SamefileNames, BufferOfNoSizeIsLeftAlone) {
+    // Its one byte is no terminator: measuring it to append read past it.
+    char out[1] = {'#'};
+    starfill("abcdefgh", 1, "x*", 1, out, 0);
+    EXPECT_EQ(out[0], '#');
+    joinname(out, 0, "abc", "de");
+    EXPECT_EQ(out[0], '#');
+}
+
 // The first pattern and the second filespec as the program prepares
 // them, and the second path for one found name.
 std::string formed(const char *pattern, const char *secondspec, const char *found) {
