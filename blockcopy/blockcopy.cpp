@@ -54,12 +54,15 @@ bool readnumber(DWORD *value) {
         printf("** Error: end of input where a number was expected\n");
         return false;
     }
+    // Every character of the word counts: a zero byte inside it from piped
+    // input is no end of the number.
     const char *at = item;
+    const char *end = item + (len > 0 ? len : 0);
     bool negative = *at == '-';
-    if (*at == '-' || *at == '+') at++;
+    if (len > 0 && (*at == '-' || *at == '+')) at++;
     uint64_t magnitude = 0;
-    bool valid = len > 0 && *at != 0;
-    for (; valid && *at != 0; at++) {
+    bool valid = at < end;
+    for (; valid && at < end; at++) {
         if (*at < '0' || *at > '9')
             valid = false;
         else if ((magnitude = magnitude * 10 + (uint64_t)(*at - '0')) > 0xFFFFFFFFu)
