@@ -8,7 +8,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // A copy of exactly the text and its zero, so a read past it is seen.
     char *text = (char *)malloc(size + 1);
-    memcpy(text, data, size);
+    if (size > 0) memcpy(text, data, size);
     text[size] = 0;
 
     const uint32_t untouched = 0xA5A5A5A5u;

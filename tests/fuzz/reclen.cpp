@@ -28,7 +28,7 @@ long modellength(const char *text, size_t len) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     char *text = (char *)malloc(size > 0 ? size : 1);
-    memcpy(text, data, size);
+    if (size > 0) memcpy(text, data, size);
     long got = parsereclen(text, size);
     CHECK(got == modellength(text, size));
     CHECK(got >= -2 && got <= 999999999);
