@@ -302,7 +302,10 @@ TEST(Webstow, Verdicts) {
          200,
          "HTTP/1.0 200 0 response records received\n"},
         // A success code whose low byte is 0: 255, not a status that reads as success.
-        {"status 256", {"HTTP/1.0 256 X\r\n"}, false, 255,
+        {"status 256",
+         {"HTTP/1.0 256 X\r\n"},
+         false,
+         255,
          "HTTP/1.0 256 X \n 1 response records received\n"},
         {"status 999",
          {"HTTP/1.0 999 X\r\n"},
@@ -432,10 +435,18 @@ TEST(Webstow, ConnectionFailures) {
         httppeer peer(script);
         runresult got = runprogram(program, {dir.file("big"), peer.url("/big")});
         EXPECT_EQ(got.status, 8);
-        EXPECT_NE(got.out.find("Sending file data to server...\n"
-                               "** Error writing to socket, socerrn=10054\n"
-                               "   Connection reset by server\n"),
-                  std::string::npos)
+        const std::string error = "** Error writing to socket, socerrn=10054\n"
+                                  "   Connection reset by server\n";
+        EXPECT_TRUE(got.out.ends_with(error)) << got.out;
+    }
+    // A file that opens but cannot be read (this one fails at offset 0).
+    {
+        httppeer peer({"HTTP/1.0 201 Created\r\n"});
+        runresult got = runprogram(program, {"/proc/self/mem", peer.url("/mem")});
+        EXPECT_EQ(got.status, 12);
+        std::string tail = got.out.substr(got.out.find("Sending file data to server...\n") + 31);
+        EXPECT_TRUE(tail.starts_with("** Error ") &&
+                    tail.ends_with(") reading local file /proc/self/mem\n"))
             << got.out;
     }
     // Refused: two lines.
