@@ -439,6 +439,22 @@ TEST(Webstow, ConnectionFailures) {
                                   "   Connection reset by server\n";
         EXPECT_TRUE(got.out.ends_with(error)) << got.out;
     }
+    // Closed at once, nothing read: the request meets either the close or the
+    // reset that data sent after it brings, so the run ends in one of three
+    // ways, each a failure with its own lines.
+    {
+        peerscript script;
+        script.readrequest = false;
+        httppeer peer(script);
+        runresult got = runprogram(program, {dir.file("f"), peer.url("/f")});
+        const std::string reset = "socerrn=10054\n   Connection reset by server\n";
+        bool reported =
+            (got.status == 8 && got.out.ends_with("** Error writing to socket, " + reset)) ||
+            (got.status == 13 && got.out.ends_with("\n** Error reading from socket, " + reset)) ||
+            (got.status == 15 && got.out.ends_with(" 0 response records received\n** Error: "
+                                                   "invalid first response record from server\n"));
+        EXPECT_TRUE(reported) << got.status << "\n" << got.out;
+    }
     // A file that opens but cannot be read (this one fails at offset 0).
     {
         httppeer peer({"HTTP/1.0 201 Created\r\n"});
