@@ -19,7 +19,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
-#include <new>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -96,7 +96,7 @@ BOOL closefile(portobject *object) {
     portfile *file = static_cast<portfile *>(object);
     int rc = close(file->fd);
     int err = errno;
-    delete file;
+    deleteobject(file);
     if (rc != 0 && err != EINTR) {
         SetLastError(win32error(err));
         return FALSE;
@@ -188,13 +188,11 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD sharemode, LPSECURITY_ATTRIB
         close(fd);
         return INVALID_HANDLE_VALUE;
     }
-    portfile *file = new (std::nothrow) portfile;
+    portfile *file = newobject<portfile>(closefile);
     if (file == nullptr) {
         close(fd);
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return INVALID_HANDLE_VALUE;
     }
-    file->close = closefile;
     file->fd = fd;
     file->access = access;
     file->regular = regular;
@@ -325,6 +323,26 @@ bool fileof(HANDLE h, int *fd, DWORD *access) {
     *fd = file->fd;
     *access = file->access;
     return true;
+}
+
+namespace {
+std::mutex objectslock;
+portobject *objects = nullptr;
+} // namespace
+
+void linkobject(portobject *object) {
+    std::lock_guard<std::mutex> hold(objectslock);
+    object->prev = nullptr;
+    object->next = objects;
+    if (objects != nullptr) objects->prev = object;
+    objects = object;
+}
+
+void unlinkobject(portobject *object) {
+    std::lock_guard<std::mutex> hold(objectslock);
+    if (object->prev != nullptr) object->prev->next = object->next;
+    else objects = object->next;
+    if (object->next != nullptr) object->next->prev = object->prev;
 }
 
 portobject *objectof(HANDLE h, BOOL (*close)(portobject *object)) {
