@@ -18,11 +18,6 @@ constexpr int namesize = 1024;   // the server name; then userid ":" password
 constexpr int datasize = 8192;   // one chunk of the file; one chunk of the answer
 constexpr int maxrecord = 1023;  // characters of the first response record kept
 
-// The open local file. Failures after the open end the run and leave it to
-// the process end to close; held here, it stays a known object until then
-// (the leak checker of the test build counts an object nobody holds).
-HANDLE file = INVALID_HANDLE_VALUE;
-
 // The limits of the command line keep every request record within its
 // buffer, CR LF included.
 static_assert(4 + maxtarget + 9 + 2 <= recordsize, "request line");
@@ -162,8 +157,10 @@ int upload(putparms *parms) {
     char data[datasize];
     char errortext[70];
 
-    file = CreateFileA(parms->localfile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Failures after the open end the run and leave the file to the end of
+    // the process to close.
+    HANDLE file = CreateFileA(parms->localfile, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         DWORD code = GetLastError();
         errtext(code, errortext, sizeof errortext);
