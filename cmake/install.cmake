@@ -42,7 +42,7 @@ else()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-      "Console programs for people who work with a KESTREL mainframe host:\n sign-on string and challenge answer, HTTP PUT upload, SHA-1 and MD5\n digests, file comparison, record conversion to EBCDIC, and byte-level\n file patching (zeros, byte ranges, 512-byte blocks, appending).")
+      "Console programs for people who work with a KESTREL mainframe host:\nsign-on string and challenge answer, HTTP PUT upload, SHA-1 and MD5\ndigests, file comparison, record conversion to EBCDIC, and byte-level\nfile patching (zeros, byte ranges, 512-byte blocks, appending).")
   # The C and C++ run-time libraries the programs link, as the system's
   # packages name them.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
