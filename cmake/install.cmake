@@ -1,21 +1,17 @@
 # Installation and packages: every program with its manual page, and CPack
 # for a Debian package (POSIX) or a .zip of the .exe files (Windows).
-include(GNUInstallDirs)
+include(${CMAKE_CURRENT_LIST_DIR}/programs.cmake)
 
-# The suite's programs. A folder that is not there yet builds no target; its
-# program is installed as soon as it does.
-set(SUITE_PROGRAMS
-    logonx webstow chalresp digest160 digest128 samefile recmend blankout bytecopy tailcat
-    blockcopy)
-
+# A folder that is not there yet builds no target; its program is installed
+# as soon as it does.
 set(SUITE_INSTALLED_PROGRAMS)
 foreach(program ${SUITE_PROGRAMS})
   if(TARGET ${program})
     list(APPEND SUITE_INSTALLED_PROGRAMS ${program})
-    install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    install(TARGETS ${program} RUNTIME DESTINATION ${SUITE_BINDIR})
     if(NOT WIN32)
       install(FILES ${PROJECT_SOURCE_DIR}/man/${program}.1
-              DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+              DESTINATION ${SUITE_MANDIR})
     endif()
   endif()
 endforeach()
@@ -24,7 +20,7 @@ if(WIN32)
   # The README is the Windows user's manual: beside bin/ in the .zip.
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
 else()
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${SUITE_DOCDIR})
 endif()
 
 set(CPACK_PACKAGE_NAME kestrelsuite)

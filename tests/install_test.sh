@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs the build into a fresh prefix, checks that exactly the programs
-# and their manual pages landed there, and runs every installed program once
-# from the prefix: a small job where one is cheap, else its usage text.
+# and their manual pages landed there, runs every installed program once
+# from the prefix (a small job where one is cheap, else its usage text), and
+# uninstalls them again.
 #
 # usage: install_test.sh CMAKE BUILDDIR PROGRAM...
 set -u
@@ -117,5 +118,14 @@ for program in "$@"; do
     esac
 done
 
+# The uninstall removes the suite's files and leaves a stranger's alone.
+echo other >"$prefix/bin/other"
+if ! "$cmake" -DPREFIX="$prefix" -P "$(dirname "$0")/../cmake/uninstall.cmake" >"$top/uninstall.log" 2>&1; then
+    cat "$top/uninstall.log"
+    fail "uninstall"
+fi
+left=$(cd "$prefix" && find . -type f | sort)
+[ "$left" = "./bin/other" ] || fail "after the uninstall the prefix holds [$(echo $left)]"
+
 [ "$failures" -eq 0 ] || exit 1
-echo "installed and ran: $*"
+echo "installed, ran and uninstalled: $*"
