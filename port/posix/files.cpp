@@ -10,7 +10,10 @@
 //   - open(2) of a folder for reading succeeds; CreateFileA must fail with 5.
 //   - open(2) of a FIFO blocks until a peer comes; we open without blocking.
 //   - SetFilePointer/GetFileSize return 0xFFFFFFFF for a valid value too;
-//     callers tell failure by GetLastError, so success sets it to 0.
+//     callers tell failure by GetLastError, so success with that value sets
+//     it to 0. Any other successful result leaves it alone, as on Windows.
+//   - INVALID_HANDLE_VALUE is the current process's pseudo handle on
+//     Windows: CloseHandle of it does nothing and succeeds.
 #include "port/posix/handle.h"
 
 #include <cerrno>
@@ -309,7 +312,7 @@ DWORD SetFilePointer(HANDLE h, LONG distance, PLONG distancehigh, DWORD method) 
         return INVALID_SET_FILE_POINTER;
     }
     if (distancehigh != nullptr) *distancehigh = (LONG)(uint32_t)((uint64_t)target >> 32);
-    SetLastError(ERROR_SUCCESS);
+    if ((DWORD)(uint64_t)target == INVALID_SET_FILE_POINTER) SetLastError(ERROR_SUCCESS);
     return (DWORD)(uint64_t)target;
 }
 
@@ -323,12 +326,13 @@ DWORD GetFileSize(HANDLE h, LPDWORD sizehigh) {
     }
     uint64_t size = S_ISREG(st.st_mode) ? (uint64_t)st.st_size : 0;
     if (sizehigh != nullptr) *sizehigh = (DWORD)(size >> 32);
-    SetLastError(ERROR_SUCCESS);
+    if ((DWORD)size == INVALID_FILE_SIZE) SetLastError(ERROR_SUCCESS);
     return (DWORD)size;
 }
 
 BOOL CloseHandle(HANDLE h) {
-    if (h == nullptr || h == INVALID_HANDLE_VALUE) {
+    if (h == INVALID_HANDLE_VALUE) return TRUE; // the process's own handle: nothing to close
+    if (h == nullptr) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
