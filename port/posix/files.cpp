@@ -12,6 +12,8 @@
 //   - SetFilePointer/GetFileSize return 0xFFFFFFFF for a valid value too;
 //     callers tell failure by GetLastError, so success with that value sets
 //     it to 0. Any other successful result leaves it alone, as on Windows.
+//   - A failed SetFilePointer leaves the pointer alone: the end of the file
+//     is taken from fstat, not from an lseek that would move there.
 //   - INVALID_HANDLE_VALUE is the current process's pseudo handle on
 //     Windows: CloseHandle of it does nothing and succeeds.
 #include "port/posix/handle.h"
@@ -285,13 +287,18 @@ DWORD SetFilePointer(HANDLE h, LONG distance, PLONG distancehigh, DWORD method) 
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_SET_FILE_POINTER;
     }
+    // The base is looked up without moving: a call that fails leaves the
+    // pointer where it was, as on Windows (lseek to the end would move it).
     off_t from = 0;
-    if (whence != SEEK_SET) {
-        from = lseek(file->fd, 0, whence);
-        if (from < 0) {
-            seterrno();
-            return INVALID_SET_FILE_POINTER;
-        }
+    if (whence == SEEK_CUR) {
+        from = lseek(file->fd, 0, SEEK_CUR);
+    } else if (whence == SEEK_END) {
+        struct stat st;
+        from = fstat(file->fd, &st) == 0 ? st.st_size : -1;
+    }
+    if (from < 0) {
+        seterrno();
+        return INVALID_SET_FILE_POINTER;
     }
     if (move > 0 && from > INT64_MAX - move) {
         SetLastError(ERROR_INVALID_PARAMETER);

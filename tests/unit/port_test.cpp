@@ -185,6 +185,14 @@ TEST(PortFiles, PositionsAndSizesPast4GB) {
     EXPECT_EQ(high, 1);
     EXPECT_EQ(SetFilePointer(h, -1, nullptr, FILE_BEGIN), INVALID_SET_FILE_POINTER);
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_NEGATIVE_SEEK);
+    // A move that fails leaves the pointer where it was.
+    ASSERT_EQ(SetFilePointer(h, 7, nullptr, FILE_BEGIN), 7u);
+    high = -2;
+    EXPECT_EQ(SetFilePointer(h, 0, &high, FILE_END), INVALID_SET_FILE_POINTER);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_NEGATIVE_SEEK);
+    high = 0;
+    EXPECT_EQ(SetFilePointer(h, 0, &high, FILE_CURRENT), 7u);
+    EXPECT_EQ(high, 0);
 
     high = 1;
     SetFilePointer(h, (LONG)0xFFFFFFFE, &high, FILE_BEGIN);
