@@ -1,9 +1,16 @@
-// runprogram and companion on Windows: CreateProcess with pipes.
+// runprogram, companion and consoleprocess on Windows: CreateProcess with pipes.
 //
-// The child starts detached (DETACHED_PROCESS): it has no console, as the
-// Linux child has no controlling terminal, so the programs' key reads fall
-// back to standard input. Only the three pipe ends meant for the child are
-// inheritable; everything else the test process opens is not.
+// runprogram's child starts detached (DETACHED_PROCESS): it has no console, as
+// the Linux child has no controlling terminal, so the programs' key reads fall
+// back to standard input. consoleprocess gives its child a pseudo console
+// instead. Only the pipe ends meant for the child are inheritable; everything
+// else the test process opens is not.
+
+// Pseudo consoles are declared for Windows 10 (1809) and later only.
+#define _WIN32_WINNT 0x0A00
+#define NTDDI_VERSION 0x0A000006
+
+#include "tests/support/console_win32.h"
 #include "tests/support/run.h"
 
 #include <windows.h>
@@ -101,25 +108,45 @@ bool makepipe(HANDLE &parentend, HANDLE &childend, bool childreads) {
     return true;
 }
 
-// Starts the program detached, with the three handles as its standard ones.
+// Starts the program with the three handles as its standard ones: detached
+// from any console, or on the pseudo console when one is given.
 HANDLE startprocess(const std::string &program, const std::vector<std::string> &args,
                     const std::string &cwd, const std::vector<std::string> &env, HANDLE in,
-                    HANDLE out, HANDLE err, std::string &error) {
+                    HANDLE out, HANDLE err, std::string &error, HPCON console = nullptr) {
     std::string path = findprogram(program);
     std::string line;
     appendargument(line, program);
     for (const std::string &arg : args)
         appendargument(line, arg);
     std::string block = environmentblock(env);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = in;
-    startup.hStdOutput = out;
-    startup.hStdError = err;
+    STARTUPINFOEXA startup = {};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = in;
+    startup.StartupInfo.hStdOutput = out;
+    startup.StartupInfo.hStdError = err;
+    DWORD flags = DETACHED_PROCESS;
+    std::vector<char> attributes;
+    if (console != nullptr) {
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        attributes.resize(size);
+        startup.lpAttributeList = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.data());
+        if (!InitializeProcThreadAttributeList(startup.lpAttributeList, 1, 0, &size) ||
+            !UpdateProcThreadAttribute(startup.lpAttributeList, 0,
+                                       PROC_THREAD_ATTRIBUTE_PSEUDOCONSOLE, console, sizeof console,
+                                       nullptr, nullptr)) {
+            error = lasterror("pseudo console attribute");
+            return nullptr;
+        }
+        flags = EXTENDED_STARTUPINFO_PRESENT;
+    }
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(path.c_str(), line.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS,
-                        block.data(), cwd.empty() ? nullptr : cwd.c_str(), &startup, &info)) {
+    BOOL started =
+        CreateProcessA(path.c_str(), line.data(), nullptr, nullptr, TRUE, flags, block.data(),
+                       cwd.empty() ? nullptr : cwd.c_str(), &startup.StartupInfo, &info);
+    if (startup.lpAttributeList != nullptr) DeleteProcThreadAttributeList(startup.lpAttributeList);
+    if (!started) {
         error = lasterror(program + ": CreateProcess");
         return nullptr;
     }
@@ -288,4 +315,125 @@ int companion::finish(int timeoutms) {
 
 companion::~companion() {
     finish();
+}
+
+bool consoleprocess::start(const std::string &program, const std::vector<std::string> &args) {
+    if (process != nullptr) {
+        failure = "already started";
+        return false;
+    }
+    // The console reads its keys from one pipe and draws on another, which a
+    // thread of the console host's own must be able to write to at all times.
+    HANDLE keysin = nullptr, keysout = nullptr, screenin = nullptr, screenout = nullptr;
+    HANDLE out = nullptr, outchild = nullptr;
+    if (!CreatePipe(&keysin, &keysout, nullptr, 0) ||
+        !CreatePipe(&screenin, &screenout, nullptr, 0) || !makepipe(out, outchild, false)) {
+        failure = lasterror("pipe");
+        for (HANDLE h : {keysin, keysout, screenin, screenout, out, outchild})
+            closehandle(h);
+        return false;
+    }
+    HPCON pc = nullptr;
+    HRESULT hr = CreatePseudoConsole(COORD{120, 40}, keysin, screenout, 0, &pc);
+    closehandle(keysin);
+    closehandle(screenout);
+    if (FAILED(hr)) {
+        failure = "CreatePseudoConsole: " + std::to_string((unsigned long)hr);
+        for (HANDLE h : {keysout, screenin, out, outchild})
+            closehandle(h);
+        return false;
+    }
+    console = pc;
+    keys = keysout;
+    output = out;
+    // What the console draws is read and dropped (the tests look at standard
+    // output) until the console host ends and closes its end of the pipe.
+    std::thread([screenin] {
+        char buffer[4096];
+        DWORD n;
+        while (ReadFile(screenin, buffer, sizeof buffer, &n, nullptr) && n > 0) {
+        }
+        CloseHandle(screenin);
+    }).detach();
+    process = startprocess(program, args, {}, {}, nullptr, outchild, outchild, failure, pc);
+    closehandle(outchild);
+    if (process == nullptr) {
+        closeconsole();
+        return false;
+    }
+    return true;
+}
+
+bool consoleprocess::type(std::string_view key) {
+    DWORD n = 0;
+    return keys != nullptr && WriteFile(keys, key.data(), DWORD(key.size()), &n, nullptr) &&
+           n == key.size();
+}
+
+bool consoleprocess::readmore(int timeoutms) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutms);
+    while (output != nullptr) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(output, nullptr, 0, nullptr, &available, nullptr)) return false;
+        if (available > 0) {
+            char buffer[4096];
+            DWORD n = 0;
+            if (!ReadFile(output, buffer, std::min<DWORD>(available, sizeof buffer), &n, nullptr))
+                return false;
+            collected.append(buffer, n);
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        Sleep(10);
+    }
+    return false;
+}
+
+bool consoleprocess::waitout(std::string_view text, int timeoutms) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutms);
+    while (out().find(text) == std::string::npos) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || !readmore(int(left.count()))) return false;
+    }
+    return true;
+}
+
+std::string consoleprocess::out() {
+    return foldlineends(collected);
+}
+
+int consoleprocess::wait(int timeoutms) {
+    if (process == nullptr) return -1;
+    int result = -1;
+    if (WaitForSingleObject(process, DWORD(timeoutms)) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        if (GetExitCodeProcess(process, &code)) result = int(code);
+    } else {
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, INFINITE);
+    }
+    while (readmore(0)) {
+    }
+    CloseHandle(process);
+    process = nullptr;
+    closeconsole();
+    return result;
+}
+
+void consoleprocess::closeconsole() {
+    HANDLE h = keys;
+    closehandle(h);
+    h = output;
+    closehandle(h);
+    keys = output = nullptr;
+    // Closing the console ends its host, which closes the screen pipe: the
+    // reader thread ends with it.
+    if (console != nullptr) ClosePseudoConsole(static_cast<HPCON>(console));
+    console = nullptr;
+}
+
+consoleprocess::~consoleprocess() {
+    if (process != nullptr) wait(0);
+    closeconsole();
 }
