@@ -1,4 +1,5 @@
-// The raw key read on Windows, keys typed into a pseudo console.
+// The console on Windows: the raw key read and the echo, keys typed into a
+// pseudo console.
 #include "tests/e2e/rawkeys.h"
 #include "tests/support/console_win32.h"
 
@@ -11,6 +12,8 @@
 namespace {
 
 const std::string probe = SUITE_BIN_DIR "/keyprobe";
+const std::string inputprobe = SUITE_BIN_DIR "/inputprobe";
+const std::string chalresp = SUITE_BIN_DIR "/chalresp";
 
 bool underwine() {
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
@@ -56,4 +59,33 @@ TEST(RawkeyConsole, CtrlCIsAKey) {
     ASSERT_TRUE(p.type("\x03"));
     EXPECT_EQ(p.wait(), 0);
     EXPECT_EQ(p.out(), "61 03 \n");
+}
+
+// The echo goes to the console itself: standard output, a pipe here, holds
+// only what the programs print.
+TEST(EchoConsole, StandardOutputHoldsNoEcho) {
+    struct row {
+        const std::string &program;
+        std::vector<std::string> args;
+        const char *typed;
+        std::string out;
+    };
+    const row rows[] = {
+        {inputprobe, {"20", "2"}, "hi\x7f\r", "> [h]\n"},
+        {inputprobe, {"20", "1"}, "pw\r", "> [pw]\n"},
+        {chalresp,
+         {"message "},
+         "digest\r",
+         "Calculates MD5 digest of Challenge + password\nUsing challenge string: message \n"
+         "Enter password: MD5 digest in hex: f96b697d7cb7938d525a2f31aaf161d0\n"},
+    };
+    for (const row &r : rows) {
+        SCOPED_TRACE(r.typed);
+        consoleprocess p;
+        ASSERT_TRUE(p.start(r.program, r.args)) << p.error();
+        for (const char *k = r.typed; *k != 0; k++)
+            ASSERT_TRUE(p.type(std::string(1, *k)));
+        EXPECT_EQ(p.wait(), 0);
+        EXPECT_EQ(p.out(), r.out);
+    }
 }
