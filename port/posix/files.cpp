@@ -10,7 +10,12 @@
 //   - open(2) of a folder for reading succeeds; CreateFileA must fail with 5.
 //   - open(2) of a FIFO blocks until a peer comes; we open without blocking.
 //   - SetFilePointer/GetFileSize return 0xFFFFFFFF for a valid value too;
-//     callers tell failure by GetLastError, so success sets it to 0.
+//     callers tell failure by GetLastError, so success with that value sets
+//     it to 0. Any other successful result leaves it alone, as on Windows.
+//   - A failed SetFilePointer leaves the pointer alone: the end of the file
+//     is taken from fstat, not from an lseek that would move there.
+//   - INVALID_HANDLE_VALUE is the current process's pseudo handle on
+//     Windows: CloseHandle of it does nothing and succeeds.
 //   - FILE_FLAG_OPEN_REPARSE_POINT stands for "do not follow a symbolic link":
 //     Windows would open the link itself; POSIX cannot, so the open fails.
 #include "port/posix/handle.h"
@@ -272,13 +277,18 @@ DWORD SetFilePointer(HANDLE h, LONG distance, PLONG distancehigh, DWORD method) 
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_SET_FILE_POINTER;
     }
+    // The base is looked up without moving: a call that fails leaves the
+    // pointer where it was, as on Windows (lseek to the end would move it).
     off_t from = 0;
-    if (whence != SEEK_SET) {
-        from = lseek(file->fd, 0, whence);
-        if (from < 0) {
-            seterrno();
-            return INVALID_SET_FILE_POINTER;
-        }
+    if (whence == SEEK_CUR) {
+        from = lseek(file->fd, 0, SEEK_CUR);
+    } else if (whence == SEEK_END) {
+        struct stat st;
+        from = fstat(file->fd, &st) == 0 ? st.st_size : -1;
+    }
+    if (from < 0) {
+        seterrno();
+        return INVALID_SET_FILE_POINTER;
     }
     if (move > 0 && from > INT64_MAX - move) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -299,7 +309,7 @@ DWORD SetFilePointer(HANDLE h, LONG distance, PLONG distancehigh, DWORD method) 
         return INVALID_SET_FILE_POINTER;
     }
     if (distancehigh != nullptr) *distancehigh = (LONG)(uint32_t)((uint64_t)target >> 32);
-    SetLastError(ERROR_SUCCESS);
+    if ((DWORD)(uint64_t)target == INVALID_SET_FILE_POINTER) SetLastError(ERROR_SUCCESS);
     return (DWORD)(uint64_t)target;
 }
 
@@ -313,7 +323,7 @@ DWORD GetFileSize(HANDLE h, LPDWORD sizehigh) {
     }
     uint64_t size = S_ISREG(st.st_mode) ? (uint64_t)st.st_size : 0;
     if (sizehigh != nullptr) *sizehigh = (DWORD)(size >> 32);
-    SetLastError(ERROR_SUCCESS);
+    if ((DWORD)size == INVALID_FILE_SIZE) SetLastError(ERROR_SUCCESS);
     return (DWORD)size;
 }
 
@@ -373,7 +383,8 @@ DWORD GetFileType(HANDLE h) {
 }
 
 BOOL CloseHandle(HANDLE h) {
-    if (h == nullptr || h == INVALID_HANDLE_VALUE) {
+    if (h == INVALID_HANDLE_VALUE) return TRUE; // the process's own handle: nothing to close
+    if (h == nullptr) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
