@@ -74,7 +74,7 @@ int digestmain(const digestalgorithm &algorithm, int argc, char **argv) {
     DWORD high, low;
     printf("Filespec: %s\n", path);
     DWORD rc = digestfile(algorithm, path, digest, &high, &low);
-    printf("rc = %u\n", rc);
+    printf("rc = %u\n", (unsigned)rc);
     if (rc != 0) {
         char text[70];
         errtext(rc, text, sizeof text);

@@ -1,9 +1,10 @@
 // The Win32 subset the programs call.
 //
-// On Windows this is the system's own <windows.h> and nothing else. Elsewhere
-// it declares the same types, constants and functions, with the same
-// signatures, and port/posix/ implements them on POSIX system calls, so that
-// the program code reads and compiles the same on both.
+// On Windows this is the system's own <windows.h> (and <winsock2.h>) and
+// nothing else. Elsewhere it declares the same types, constants and
+// functions, with the same signatures, and port/posix/ implements them on
+// POSIX system calls, so that the program code reads and compiles the same
+// on both.
 //
 // Map of this header:
 //   types            DWORD, HANDLE, BOOL ...
@@ -23,6 +24,11 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
+// No min and max macros: they would break std::min and std::max.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <winsock2.h>
 #include <windows.h>
 
 #else

@@ -10,7 +10,12 @@
 //   - open(2) of a folder for reading succeeds; CreateFileA must fail with 5.
 //   - open(2) of a FIFO blocks until a peer comes; we open without blocking.
 //   - SetFilePointer/GetFileSize return 0xFFFFFFFF for a valid value too;
-//     callers tell failure by GetLastError, so success sets it to 0.
+//     callers tell failure by GetLastError, so success with that value sets
+//     it to 0. Any other successful result leaves it alone, as on Windows.
+//   - A failed SetFilePointer leaves the pointer alone: the end of the file
+//     is taken from fstat, not from an lseek that would move there.
+//   - INVALID_HANDLE_VALUE is the current process's pseudo handle on
+//     Windows: CloseHandle of it does nothing and succeeds.
 //   - FILE_FLAG_OPEN_REPARSE_POINT stands for "do not follow a symbolic link":
 //     Windows would open the link itself; POSIX cannot, so the open fails.
 #include "port/posix/handle.h"
@@ -19,7 +24,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
-#include <new>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -96,7 +101,7 @@ BOOL closefile(portobject *object) {
     portfile *file = static_cast<portfile *>(object);
     int rc = close(file->fd);
     int err = errno;
-    delete file;
+    deleteobject(file);
     if (rc != 0 && err != EINTR) {
         SetLastError(win32error(err));
         return FALSE;
@@ -188,13 +193,11 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD sharemode, LPSECURITY_ATTRIB
         close(fd);
         return INVALID_HANDLE_VALUE;
     }
-    portfile *file = new (std::nothrow) portfile;
+    portfile *file = newobject<portfile>(closefile);
     if (file == nullptr) {
         close(fd);
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return INVALID_HANDLE_VALUE;
     }
-    file->close = closefile;
     file->fd = fd;
     file->access = access;
     file->regular = regular;
@@ -274,13 +277,18 @@ DWORD SetFilePointer(HANDLE h, LONG distance, PLONG distancehigh, DWORD method) 
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_SET_FILE_POINTER;
     }
+    // The base is looked up without moving: a call that fails leaves the
+    // pointer where it was, as on Windows (lseek to the end would move it).
     off_t from = 0;
-    if (whence != SEEK_SET) {
-        from = lseek(file->fd, 0, whence);
-        if (from < 0) {
-            seterrno();
-            return INVALID_SET_FILE_POINTER;
-        }
+    if (whence == SEEK_CUR) {
+        from = lseek(file->fd, 0, SEEK_CUR);
+    } else if (whence == SEEK_END) {
+        struct stat st;
+        from = fstat(file->fd, &st) == 0 ? st.st_size : -1;
+    }
+    if (from < 0) {
+        seterrno();
+        return INVALID_SET_FILE_POINTER;
     }
     if (move > 0 && from > INT64_MAX - move) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -301,7 +309,7 @@ DWORD SetFilePointer(HANDLE h, LONG distance, PLONG distancehigh, DWORD method) 
         return INVALID_SET_FILE_POINTER;
     }
     if (distancehigh != nullptr) *distancehigh = (LONG)(uint32_t)((uint64_t)target >> 32);
-    SetLastError(ERROR_SUCCESS);
+    if ((DWORD)(uint64_t)target == INVALID_SET_FILE_POINTER) SetLastError(ERROR_SUCCESS);
     return (DWORD)(uint64_t)target;
 }
 
@@ -315,7 +323,7 @@ DWORD GetFileSize(HANDLE h, LPDWORD sizehigh) {
     }
     uint64_t size = S_ISREG(st.st_mode) ? (uint64_t)st.st_size : 0;
     if (sizehigh != nullptr) *sizehigh = (DWORD)(size >> 32);
-    SetLastError(ERROR_SUCCESS);
+    if ((DWORD)size == INVALID_FILE_SIZE) SetLastError(ERROR_SUCCESS);
     return (DWORD)size;
 }
 
@@ -325,6 +333,26 @@ bool fileof(HANDLE h, int *fd, DWORD *access) {
     *fd = file->fd;
     *access = file->access;
     return true;
+}
+
+namespace {
+std::mutex objectslock;
+portobject *objects = nullptr;
+} // namespace
+
+void linkobject(portobject *object) {
+    std::lock_guard<std::mutex> hold(objectslock);
+    object->prev = nullptr;
+    object->next = objects;
+    if (objects != nullptr) objects->prev = object;
+    objects = object;
+}
+
+void unlinkobject(portobject *object) {
+    std::lock_guard<std::mutex> hold(objectslock);
+    if (object->prev != nullptr) object->prev->next = object->next;
+    else objects = object->next;
+    if (object->next != nullptr) object->next->prev = object->prev;
 }
 
 portobject *objectof(HANDLE h, BOOL (*close)(portobject *object)) {
@@ -355,7 +383,8 @@ DWORD GetFileType(HANDLE h) {
 }
 
 BOOL CloseHandle(HANDLE h) {
-    if (h == nullptr || h == INVALID_HANDLE_VALUE) {
+    if (h == INVALID_HANDLE_VALUE) return TRUE; // the process's own handle: nothing to close
+    if (h == nullptr) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }

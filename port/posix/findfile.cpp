@@ -118,7 +118,7 @@ void release(portsearch *s) {
     if (s->dirfd >= 0) close(s->dirfd);
     free(s->pool);
     free(s->starts);
-    delete s;
+    deleteobject(s);
 }
 
 BOOL closesearch(portobject *object) {
@@ -203,13 +203,11 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
         SetLastError(errno == ENOENT ? (DWORD)ERROR_PATH_NOT_FOUND : win32error(errno));
         return INVALID_HANDLE_VALUE;
     }
-    portsearch *s = new (std::nothrow) portsearch{};
+    portsearch *s = newobject<portsearch>(closesearch);
     if (s == nullptr) {
         close(fd);
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return INVALID_HANDLE_VALUE;
     }
-    s->close = closesearch;
     s->dirfd = fd;
 
     // fdopendir takes over the descriptor it is given; it gets a copy so that

@@ -4,9 +4,35 @@
 
 #include "port/win32.h"
 
+#include <new>
+
 struct portobject {
     BOOL (*close)(portobject *object); // releases the object and frees it
+    portobject *prev, *next;           // on the list of open objects
 };
+
+// Every open object stands on one list, as a Windows process's open handles
+// stand in its handle table: an object that a program leaves open to the end
+// of the process is held there, not leaked.
+void linkobject(portobject *object);
+void unlinkobject(portobject *object);
+
+// A new object of kind T, released by `close`, on the list; null with error 8.
+template <class T> T *newobject(BOOL (*close)(portobject *object)) {
+    T *object = new (std::nothrow) T{};
+    if (object == nullptr) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    object->close = close;
+    linkobject(object);
+    return object;
+}
+
+template <class T> void deleteobject(T *object) {
+    unlinkobject(object);
+    delete object;
+}
 
 // The object behind `h` when it is of the kind that `close` releases; null
 // with error 6 for anything else (null, INVALID_HANDLE_VALUE, another kind).

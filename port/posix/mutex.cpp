@@ -85,7 +85,7 @@ BOOL closemutex(portobject *object) {
     // owner takes the mutex as abandoned, as after a dead owner.
     int rc = close(m->fd);
     int err = errno;
-    delete m;
+    deleteobject(m);
     if (rc != 0 && err != EINTR) {
         SetLastError(win32error(err));
         return FALSE;
@@ -173,13 +173,11 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialowner, LPCSTR name) {
             return nullptr;
         }
     }
-    portmutex *m = new (std::nothrow) portmutex;
+    portmutex *m = newobject<portmutex>(closemutex);
     if (m == nullptr) {
         close(fd);
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    m->close = closemutex;
     m->fd = fd;
     // Windows gives initial ownership only when it is free to take; a mutex
     // held elsewhere is opened without it.

@@ -1,6 +1,5 @@
-// getinput at a real terminal, through the probe program, and without one.
+// getinput at a real terminal, through the probe program.
 #include "tests/support/pty.h"
-#include "tests/support/run.h"
 #include "tests/support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -77,11 +76,4 @@ TEST(GetinputTerminal, EchoReachesTheTerminalWhenOutputIsRedirected) {
     EXPECT_EQ(p.wait(), 0);
     EXPECT_EQ(p.screen(), "hi\n");
     EXPECT_EQ(readfile(options.stdoutfile), "> [hi]\n");
-}
-
-TEST(GetinputNoTerminal, KeysAreStandardInput) {
-    // LF and CR LF are Enter, and so is the end of input, from then on.
-    runresult r = runprogram(probe, {"20", "2", "", "4"}, "", "abc\nxy\b\r\nlast");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "> abc\n[abc]\n> xy\b \b\n[x]\n> last\n[last]\n> \n[]\n");
 }

@@ -283,3 +283,82 @@ runresult runprogram(const std::string &program, const std::vector<std::string> 
     closefd(errpipe[0]);
     return result;
 }
+
+bool companion::start(const std::string &program, const std::vector<std::string> &args) {
+    if (running) {
+        failure = "already started";
+        return false;
+    }
+    int in[2] = {-1, -1}, out[2] = {-1, -1};
+    if (pipe2(in, O_CLOEXEC) < 0 || pipe2(out, O_CLOEXEC) < 0) {
+        failure = std::string("pipe: ") + strerror(errno);
+        for (int fd : {in[0], in[1], out[0], out[1]})
+            if (fd >= 0) close(fd);
+        return false;
+    }
+    spawning::childio io;
+    io.in = in[0];
+    io.out = out[1];
+    io.err = 2; // what it says on standard error shows in the test's log
+    child = spawning::spawn(program, args, {}, io, failure);
+    close(in[0]);
+    close(out[1]);
+    if (child < 0) {
+        close(in[1]);
+        close(out[0]);
+        return false;
+    }
+    input = in[1];
+    output = out[0];
+    running = true;
+    return true;
+}
+
+std::string companion::readline(int timeoutms) {
+    using clock = std::chrono::steady_clock;
+    auto deadline = clock::now() + std::chrono::milliseconds(timeoutms);
+    for (;;) {
+        size_t end = buffered.find('\n');
+        if (end != std::string::npos) {
+            std::string line = buffered.substr(0, end);
+            buffered.erase(0, end + 1);
+            return line;
+        }
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now());
+        if (output < 0 || left.count() <= 0) return {};
+        pollfd p{output, POLLIN, 0};
+        if (poll(&p, 1, int(left.count())) <= 0) continue;
+        char chunk[256];
+        ssize_t n = read(output, chunk, sizeof chunk);
+        if (n > 0)
+            buffered.append(chunk, size_t(n));
+        else if (n == 0 || errno != EINTR)
+            return {};
+    }
+}
+
+int companion::finish(int timeoutms) {
+    if (!running) return -1;
+    running = false;
+    closefd(input);
+    int status = 0, result = -1;
+    for (int waited = 0;; waited += 10) {
+        pid_t done = waitpid(child, &status, WNOHANG);
+        if (done == child) {
+            result = spawning::exitcode(status);
+            break;
+        }
+        if (done < 0 && errno != EINTR) break;
+        if (waited >= timeoutms) {
+            kill(child, SIGKILL);
+            while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+            }
+            break;
+        }
+        usleep(10000);
+    }
+    closefd(output);
+    return result;
+}
+
+companion::~companion() { finish(); }

@@ -1,11 +1,12 @@
-// A fresh temporary folder per test and whole-file helpers. Linux only.
+// A fresh temporary folder per test and whole-file helpers.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-// Creates a new empty folder under $TMPDIR (or /tmp); removes it with all its contents when
-// destroyed. Throws std::runtime_error if the folder cannot be made.
+// Creates a new empty folder under $TMPDIR (or /tmp; on Windows the user's temporary
+// folder); removes it with all its contents when destroyed. Throws std::runtime_error if
+// the folder cannot be made.
 class tempdir {
   public:
     tempdir();

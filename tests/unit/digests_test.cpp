@@ -16,7 +16,9 @@
 #include <string>
 #include <vector>
 
-#if __has_include(<sys/mman.h>)
+#ifdef _WIN32
+#include "port/win32.h"
+#elif __has_include(<sys/mman.h>)
 #include <sys/mman.h>
 #endif
 
@@ -154,10 +156,17 @@ TEST(Digests, AnySplitGivesTheOneShotDigest) {
 // top bits of a single large update, SHA-1 must shift them into the high word
 // of the padded count. Zero pages mapped on demand keep this cheap in memory.
 TEST(Digests, MessageOf512MiBInOneUpdate) {
-#if __has_include(<sys/mman.h>)
     const size_t n = size_t{1} << 29;
+#ifdef _WIN32
+    void *zeros = VirtualAlloc(nullptr, n, MEM_RESERVE | MEM_COMMIT, PAGE_READONLY);
+    ASSERT_NE(zeros, nullptr);
+#elif __has_include(<sys/mman.h>)
     void *zeros = mmap(nullptr, n, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     ASSERT_NE(zeros, MAP_FAILED);
+#else
+    void *zeros = nullptr;
+    GTEST_SKIP() << "needs anonymous memory mappings";
+#endif
     const auto *p = static_cast<const uint8_t *>(zeros);
     uint8_t d[20];
     MD5Buffer(p, static_cast<uint32_t>(n), d);
@@ -167,9 +176,10 @@ TEST(Digests, MessageOf512MiBInOneUpdate) {
     SHA1Update(&c, p, static_cast<uint32_t>(n));
     SHA1Final(d, &c);
     EXPECT_EQ(hex(d, 20), "5b088492c9f4778f409b7ae61477dec124c99033");
+#ifdef _WIN32
+    VirtualFree(zeros, 0, MEM_RELEASE);
+#elif __has_include(<sys/mman.h>)
     munmap(zeros, n);
-#else
-    GTEST_SKIP() << "needs anonymous memory mappings";
 #endif
 }
 
