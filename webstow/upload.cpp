@@ -16,7 +16,6 @@ namespace {
 constexpr int recordsize = 1024; // a request record with its CR LF; the first response record
 constexpr int namesize = 1024;   // the server name; then userid ":" password
 constexpr int datasize = 8192;   // one chunk of the file; one chunk of the answer
-constexpr int maxrecord = 1023;  // characters of the first response record kept
 
 // The limits of the command line keep every request record within its
 // buffer, CR LF included.
@@ -24,6 +23,7 @@ static_assert(4 + maxtarget + 9 + 2 <= recordsize, "request line");
 static_assert(6 + maxhost + 2 <= recordsize, "Host record");
 static_assert(21 + 4 * ((2 * maxuserid + 1 + 2) / 3) + 2 <= recordsize, "Authorization record");
 static_assert(2 * maxuserid + 1 <= namesize && maxhost < namesize, "name buffer");
+static_assert(maxrecord < recordsize, "first response record");
 
 // Appends `count` bytes to a record being built, leaving room for its CR LF.
 // The limits above make a cut impossible; the check guards the buffer all
@@ -120,6 +120,20 @@ void sendrec(SOCKET s, char *buffer, int size, int length, int addcrlf, int echo
         exit(9);
     }
     if (echo == 1) printf("%.*s\n", length, buffer);
+}
+
+int takeresponse(char *record, int *stored, int *records, char *data, int got, int showall) {
+    // CRs show as blanks; the first record is shown (all with -a) and kept,
+    // up to its line feed, for the verdict.
+    int shownend = 0;
+    for (int i = 0; i < got; i++) {
+        unsigned char byte = (unsigned char)data[i];
+        if (byte == 0x0D) data[i] = ' ';
+        if (*records == 1 && byte != 0x0A && *stored < maxrecord) record[(*stored)++] = data[i];
+        if (*records == 1 || showall) shownend = i + 1;
+        if (byte == 0x0A && *records < INT_MAX) (*records)++;
+    }
+    return shownend;
 }
 
 int responsestatus(const char *record, int length) {
@@ -293,17 +307,8 @@ int upload(putparms *parms) {
             return 13;
         }
         if (got == 0) break;
-        // CRs show as blanks; the first record is shown (all with -a) and
-        // kept, up to its line feed, for the verdict.
-        int shownend = 0;
-        for (int i = 0; i < got; i++) {
-            unsigned char byte = (unsigned char)data[i];
-            if (byte == 0x0D) data[i] = ' ';
-            if (records == 1 && byte != 0x0A && stored < maxrecord) record[stored++] = data[i];
-            if (records == 1 || parms->showall) shownend = i + 1;
-            if (byte == 0x0A && records < INT_MAX) records++;
-        }
-        fwrite(data, 1, (size_t)shownend, stdout);
+        int shown = takeresponse(record, &stored, &records, data, got, parms->showall);
+        fwrite(data, 1, (size_t)shown, stdout);
     }
     record[stored] = 0;
     if (!parms->showall) printf(" %d response records received\n", records - 1);

@@ -23,6 +23,17 @@ int resolvehost(const char *name, uint32_t *address);
 // with status 8, an incomplete send with 9.
 void sendrec(SOCKET s, char *buffer, int size, int length, int addcrlf, int echo);
 
+// Characters of the first response record kept for the verdict.
+constexpr int maxrecord = 1023;
+
+// Takes one received piece of the answer, `got` bytes in `data`: every CR
+// becomes a blank in place; while the first record lasts (*records is 1) its
+// characters up to its line feed are kept in `record`, at most maxrecord of
+// them (*stored so far); every line feed counts one more record (up to
+// INT_MAX). Returns how many bytes of the piece are shown: those through the
+// first record's line feed, or all of them with `showall`.
+int takeresponse(char *record, int *stored, int *records, char *data, int got, int showall);
+
 // The status code of a first response record of `length` bytes, 100 to 999,
 // or -1 when the record is not a valid status line.
 int responsestatus(const char *record, int length);
