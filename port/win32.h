@@ -193,6 +193,7 @@ BOOL ReleaseMutex(HANDLE mutex);
 // ---- directory search (samefile) ------------------------------------------
 #define MAX_PATH 260
 #define ERROR_NO_MORE_FILES 18L
+#define ERROR_DIRECTORY 267L
 
 // Only the members the programs read; the Windows record has more.
 typedef struct _WIN32_FIND_DATAA {
