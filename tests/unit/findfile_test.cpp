@@ -1,6 +1,7 @@
 // Directory search of the platform layer: Windows' wildcard rules, "." and
 // "..", the folder attribute, the order and the errors.
 #include "port/win32.h"
+#include "tests/support/samefilesupport.h"
 #include "tests/support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -33,13 +34,6 @@ std::string search(const std::string &pattern, DWORD *error = nullptr) {
     if (error != nullptr) *error = 0;
     return names;
 }
-
-#ifdef _WIN32
-bool underwine() {
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-#endif
 
 } // namespace
 

@@ -1,7 +1,7 @@
 // samefile's names: the split of a filespec, and the second file's
 // name formed from a found name.
 #include "samefile/samefile.h"
-#include "tests/support/samefilepaths.h"
+#include "tests/support/samefilesupport.h"
 #include "tests/support/tempdir.h"
 
 #include <gtest/gtest.h>
