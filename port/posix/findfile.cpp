@@ -182,6 +182,7 @@ BOOL nextentry(portsearch *s, LPWIN32_FIND_DATAA found) {
 // what is found in its parent. False when it does not fit in size.
 bool dotsresolved(const char *pattern, char *out, size_t size) {
     char full[8192];
+    if (strlen(pattern) + 1 > sizeof full) return false;
     if (pattern[0] == '/')
         snprintf(full, sizeof full, "%s", pattern);
     else {
