@@ -179,14 +179,19 @@ BOOL nextentry(portsearch *s, LPWIN32_FIND_DATAA found) {
 
 // A pattern whose name part is "." or ".." as Windows searches it: made full
 // and collapsed without looking at the disk, so that its last component is
-// what is found in its parent. False when it does not fit in size.
+// what is found in its parent. False, with the last error set, when it does
+// not fit in size or the current folder is unknown.
 bool dotsresolved(const char *pattern, char *out, size_t size) {
     char full[8192];
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
     if (strlen(pattern) + 1 > sizeof full) return false;
     if (pattern[0] == '/')
         snprintf(full, sizeof full, "%s", pattern);
     else {
-        if (getcwd(full, sizeof full) == nullptr) return false;
+        if (getcwd(full, sizeof full) == nullptr) {
+            seterrno();
+            return false;
+        }
         size_t have = strlen(full);
         if (have + 1 + strlen(pattern) + 1 > sizeof full) return false;
         full[have] = '/';
@@ -234,10 +239,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
     const char *namepart = slash != nullptr ? slash + 1 : pattern;
     char resolved[4096];
     if (isdots(namepart)) {
-        if (!dotsresolved(pattern, resolved, sizeof resolved)) {
-            SetLastError(ERROR_FILENAME_EXCED_RANGE);
-            return INVALID_HANDLE_VALUE;
-        }
+        if (!dotsresolved(pattern, resolved, sizeof resolved)) return INVALID_HANDLE_VALUE;
         pattern = resolved;
         slash = strrchr(pattern, '/');
         namepart = slash + 1;
