@@ -127,6 +127,7 @@ DWORD GetTickCount(void);
 // cuts the output to zero length.
 #define FILE_ATTRIBUTE_READONLY 0x00000001u
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
+#define FILE_ATTRIBUTE_ARCHIVE 0x00000020u
 
 typedef struct _FILETIME {
     DWORD dwLowDateTime;
