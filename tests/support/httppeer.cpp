@@ -211,8 +211,9 @@ void httppeer::serve() {
     }
     if (script.reset) {
 #ifdef _WIN32
-        // Wine closes a socket gracefully (FIN), its zero linger time
-        // notwithstanding, when the close follows the last read at once.
+        // Under Wine a reset that reaches the other end before it calls recv
+        // reads there as an orderly close (recv gives 0, not WSAECONNRESET
+        // as on Windows): let the program under test get to its recv first.
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
 #endif
         linger l = {1, 0}; // a close that sends RST
