@@ -143,7 +143,7 @@ TEST(FileLayer, SharingAndSize) {
 
     // A file of 4 GB has no 32-bit size. (Wine's SetFilePointer without a
     // high word gives the low half instead of failing past 4 GB.)
-    if (!filetests::underwine()) {
+    if (!underwine()) {
         ASSERT_TRUE(filetests::bigfile(dir.file("big"), 0x100000000ULL));
         runscripts(dir, {{"4 GB", "open big 0 0\n",
                           "** Error in filopen(): unable to get size of file big\n" + ended, 1}});

@@ -220,7 +220,7 @@ TEST(Recmend, InputNamedAsOutputByEverySpelling) {
     std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
     for (const std::string &other : {full, slashes, upper})
         spellings.push_back(other);
-    if (filetests::underwine()) spellings.push_back(filetests::unixspelling(dir.file("in.txt")));
+    if (underwine()) spellings.push_back(filetests::unixspelling(dir.file("in.txt")));
 #else
     ASSERT_EQ(symlink("in.txt", dir.file("soft").c_str()), 0);
     ASSERT_EQ(symlink(dir.path().c_str(), dir.file("folder").c_str()), 0);
@@ -253,7 +253,7 @@ TEST(Recmend, WriteErrorAfterSomeRecords) {
     writefile(dir.file("in"), in);
 #ifdef _WIN32
     // A full device: Wine's way to Linux's /dev/full.
-    if (!filetests::underwine()) GTEST_SKIP() << "no device that is always full on Windows";
+    if (!underwine()) GTEST_SKIP() << "no device that is always full on Windows";
     const std::string full = "Z:\\dev\\full";
 #else
     // A file size limit of 1024 bytes (two blocks of 512) stops the output in
@@ -279,7 +279,7 @@ TEST(Recmend, ReadError) {
     // Our own memory read as a file from its start: the first page is never
     // mapped, so the very first read fails (under Wine too, through Z:).
 #ifdef _WIN32
-    if (!filetests::underwine()) GTEST_SKIP() << "no file on Windows whose first read fails";
+    if (!underwine()) GTEST_SKIP() << "no file on Windows whose first read fails";
     const std::string mem = "Z:\\proc\\self\\mem";
 #else
     const std::string mem = "/proc/self/mem";

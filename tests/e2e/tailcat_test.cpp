@@ -98,7 +98,7 @@ TEST(Tailcat, Failures) {
 #ifdef _WIN32
     // Our own memory read as a file: under Wine through drive Z:, where Wine
     // reports Linux's EIO as "device not ready". Windows itself has no such file.
-    const bool readerror = filetests::underwine();
+    const bool readerror = underwine();
     const std::string mem = "Z:\\proc\\self\\mem", ioerror = "Device not ready";
 #else
     const bool readerror = true;
@@ -163,7 +163,7 @@ TEST(Tailcat, WriteErrorKeepsWhatWasWritten) {
 #ifdef _WIN32
     // Windows has no per-process file size limit. Under Wine a full device
     // (Linux's /dev/full through drive Z:) still shows a failed write's lines.
-    if (!filetests::underwine()) GTEST_SKIP() << "no per-process file size limit on Windows";
+    if (!underwine()) GTEST_SKIP() << "no per-process file size limit on Windows";
     tempdir full;
     writefile(full.file("s"), "abc");
     const std::string device = "Z:\\dev\\full";

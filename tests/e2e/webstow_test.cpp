@@ -72,13 +72,6 @@ constexpr int statusof(int posix, int windows) {
 #endif
 }
 
-#ifdef _WIN32
-bool underwine() {
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-#endif
-
 std::string patterned(size_t size) {
     std::string data(size, 0);
     for (size_t i = 0; i < size; i++)

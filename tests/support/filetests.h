@@ -4,6 +4,7 @@
 // things only Wine offers a Windows program (its Unix devices through Z:).
 #pragma once
 
+#include "tests/support/run.h"
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -76,15 +77,6 @@ inline std::string readat(const std::string &path, uint64_t offset, size_t count
 // Under Wine a Windows program also reaches the Unix files through drive Z:,
 // among them devices that fail in ways no Windows file can be made to:
 // Z:\dev\full (every write: disk full) and Z:\proc\self\mem (the first read).
-inline bool underwine() {
-#ifdef _WIN32
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-#else
-    return false;
-#endif
-}
-
 // The file's name on drive Z: under Wine (its Unix path with '\'), or empty.
 inline std::string unixspelling(const std::string &path) {
 #ifdef _WIN32

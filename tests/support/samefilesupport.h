@@ -3,6 +3,7 @@
 // and whether Windows is Wine.
 #pragma once
 
+#include "tests/support/run.h"
 #include <string>
 #ifdef _WIN32
 #include <windows.h>
@@ -21,12 +22,3 @@ inline std::string native(std::string text) {
     return text;
 }
 
-// Wine's ntdll exports its version; Windows' does not.
-inline bool underwine() {
-#ifdef _WIN32
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-#else
-    return false;
-#endif
-}

@@ -84,7 +84,7 @@ TEST(PortFileInfo, SetEndOfFileAtThePosition) {
     // Wine truncates through the handle's read-only descriptor and passes on
     // the system's EINVAL.
     EXPECT_EQ(GetLastError(),
-              filetests::underwine() ? (DWORD)ERROR_INVALID_PARAMETER : (DWORD)ERROR_ACCESS_DENIED);
+              underwine() ? (DWORD)ERROR_INVALID_PARAMETER : (DWORD)ERROR_ACCESS_DENIED);
     EXPECT_EQ(readfile(path).size(), 6u);
     CloseHandle(h);
 }

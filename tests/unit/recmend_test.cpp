@@ -381,7 +381,7 @@ TEST(RecmendOutput, SameFileByEverySpelling) {
     // through one.)
     rows.push_back({dir.path() + "\\sub\\..\\.\\in.txt", 1});
     rows.push_back({dir.path() + "\\IN.TXT", 1});
-    if (filetests::underwine()) rows.push_back({filetests::unixspelling(in), 1});
+    if (underwine()) rows.push_back({filetests::unixspelling(in), 1});
 #else
     ASSERT_EQ(symlink("in.txt", dir.file("soft").c_str()), 0);
     rows.push_back({dir.file("soft"), 1});
