@@ -127,6 +127,7 @@ DWORD GetTickCount(void);
 // cuts the output to zero length.
 #define FILE_ATTRIBUTE_READONLY 0x00000001u
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
+#define FILE_ATTRIBUTE_ARCHIVE 0x00000020u
 
 typedef struct _FILETIME {
     DWORD dwLowDateTime;
@@ -193,6 +194,7 @@ BOOL ReleaseMutex(HANDLE mutex);
 // ---- directory search (samefile) ------------------------------------------
 #define MAX_PATH 260
 #define ERROR_NO_MORE_FILES 18L
+#define ERROR_DIRECTORY 267L
 
 // Only the members the programs read; the Windows record has more.
 typedef struct _WIN32_FIND_DATAA {

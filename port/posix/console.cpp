@@ -8,6 +8,7 @@
 // standard input, read through stdio so that a program mixing key reads with
 // its own stdio reads of standard input loses nothing between them.
 #include "port/console.h"
+#include "port/stdinkey.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -125,20 +126,6 @@ int escapekey(int fd) {
         }
     }
     return -1;
-}
-
-// Without a terminal: a line feed, or CR LF, is Enter, and so is the end of
-// input, from then on.
-int stdinkey() {
-    int c = getchar();
-    if (c == EOF) return 13;
-    if (c == '\n') return 13;
-    if (c == '\r') {
-        int next = getchar();
-        if (next != '\n' && next != EOF) ungetc(next, stdin);
-        return 13;
-    }
-    return c;
 }
 
 } // namespace

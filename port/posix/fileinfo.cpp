@@ -10,6 +10,9 @@
 //     folded into 32: two files can only seem the same when they are on two
 //     devices whose folded numbers collide and have the same inode number, and
 //     a caller that refuses to touch "the same" file errs on the safe side.
+//   - POSIX keeps no archive bit. Windows sets it on every file it creates or
+//     writes, so a file (not a folder) reports FILE_ATTRIBUTE_ARCHIVE, as
+//     Wine does, and never FILE_ATTRIBUTE_NORMAL, which means no bit at all.
 //   - POSIX keeps no creation time in struct stat; the last status change
 //     stands in for it.
 #include "port/posix/handle.h"
@@ -42,10 +45,8 @@ BOOL GetFileInformationByHandle(HANDLE h, LPBY_HANDLE_FILE_INFORMATION informati
         seterrno();
         return FALSE;
     }
-    DWORD attributes = 0;
-    if (S_ISDIR(st.st_mode)) attributes |= FILE_ATTRIBUTE_DIRECTORY;
+    DWORD attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
     if ((st.st_mode & S_IWUSR) == 0) attributes |= FILE_ATTRIBUTE_READONLY;
-    if (attributes == 0) attributes = FILE_ATTRIBUTE_NORMAL;
     uint64_t dev = (uint64_t)st.st_dev;
     uint64_t ino = (uint64_t)st.st_ino;
     uint64_t size = S_ISREG(st.st_mode) ? (uint64_t)st.st_size : 0;

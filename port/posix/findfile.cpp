@@ -7,6 +7,10 @@
 //
 // Quirks handled here, each where it happens:
 //   - Windows splits a pattern at its last '\' or ':'; here at the last '/'.
+//   - Windows makes a path full and drops its "." and ".." before it searches,
+//     so "dir/." finds the entry "dir" in its parent (see dotsresolved).
+//   - A folder part that names a file is ERROR_DIRECTORY, as on Windows;
+//     open(2) says ENOTDIR for it and for a file further up the path alike.
 //   - Windows bends '*', '?' and '.' into its DOS forms before matching, so
 //     that "*.*" matches every name, also one without a dot.
 //   - NTFS lists a folder in name order, "." and ".." first; readdir(3) has
@@ -19,6 +23,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -172,6 +177,57 @@ BOOL nextentry(portsearch *s, LPWIN32_FIND_DATAA found) {
     return TRUE;
 }
 
+// A pattern whose name part is "." or ".." as Windows searches it: made full
+// and collapsed without looking at the disk, so that its last component is
+// what is found in its parent. False, with the last error set, when it does
+// not fit in size or the current folder is unknown.
+bool dotsresolved(const char *pattern, char *out, size_t size) {
+    char full[8192];
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    if (strlen(pattern) + 1 > sizeof full) return false;
+    if (pattern[0] == '/')
+        snprintf(full, sizeof full, "%s", pattern);
+    else {
+        if (getcwd(full, sizeof full) == nullptr) {
+            seterrno();
+            return false;
+        }
+        size_t have = strlen(full);
+        if (have + 1 + strlen(pattern) + 1 > sizeof full) return false;
+        full[have] = '/';
+        strcpy(full + have + 1, pattern);
+    }
+    // Components are copied one by one; ".." takes back the last one kept.
+    size_t used = 0;
+    for (const char *p = full; *p != 0;) {
+        while (*p == '/')
+            p++;
+        const char *end = p;
+        while (*end != 0 && *end != '/')
+            end++;
+        size_t len = (size_t)(end - p);
+        if (len == 2 && p[0] == '.' && p[1] == '.') {
+            while (used > 0 && out[used - 1] != '/')
+                used--;
+            if (used > 0) used--;
+        } else if (len > 0 && !(len == 1 && p[0] == '.')) {
+            if (used + 1 + len + 1 > size) return false;
+            out[used++] = '/';
+            memcpy(out + used, p, len);
+            used += len;
+        }
+        p = end;
+    }
+    // The root alone: nothing to find in it, as for "C:\" on Windows.
+    if (used == 0) out[used++] = '/';
+    out[used] = 0;
+    return true;
+}
+
+bool isdots(const char *name) {
+    return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
+}
+
 } // namespace
 
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
@@ -181,6 +237,13 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
     }
     const char *slash = strrchr(pattern, '/');
     const char *namepart = slash != nullptr ? slash + 1 : pattern;
+    char resolved[4096];
+    if (isdots(namepart)) {
+        if (!dotsresolved(pattern, resolved, sizeof resolved)) return INVALID_HANDLE_VALUE;
+        pattern = resolved;
+        slash = strrchr(pattern, '/');
+        namepart = slash + 1;
+    }
     size_t m = strlen(namepart);
     char folder[4096];
     size_t dirlen = (size_t)(namepart - pattern);
@@ -199,8 +262,16 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
 
     int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        // A folder that is not there is a path not found, whatever its parent.
-        SetLastError(errno == ENOENT ? (DWORD)ERROR_PATH_NOT_FOUND : win32error(errno));
+        // A folder that is not there is a path not found, whatever its parent;
+        // one that is a file is not a folder.
+        DWORD error = errno == ENOENT ? (DWORD)ERROR_PATH_NOT_FOUND : win32error(errno);
+        if (errno == ENOTDIR) {
+            while (dirlen > 1 && folder[dirlen - 1] == '/')
+                folder[--dirlen] = 0;
+            struct stat st;
+            if (stat(folder, &st) == 0 && !S_ISDIR(st.st_mode)) error = ERROR_DIRECTORY;
+        }
+        SetLastError(error);
         return INVALID_HANDLE_VALUE;
     }
     portsearch *s = newobject<portsearch>(closesearch);
@@ -239,7 +310,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA found) {
             break;
         }
         const char *name = entry->d_name;
-        if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) continue;
+        if (isdots(name)) continue;
         if (wildmatch(tokens, m, name) && !addname(s, name)) {
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             ok = false;

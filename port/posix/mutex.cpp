@@ -16,6 +16,9 @@
 //     kept in the handle itself.
 //   - The kernel drops a dead holder's flock, which gives Windows' rule that
 //     a mutex whose owner ends passes to the next waiter, "abandoned".
+//   - A backslash in a name ends a namespace on Windows: "Local\" (where
+//     names without one live) and "Global\" name the same machine-wide lock
+//     file as the bare name; any other backslash fails as a path not found.
 //   - Two handles of one name in one process are two owners here, not one
 //     recursive owner as on Windows; CloseHandle of an owned mutex abandons
 //     it at once rather than when the owning thread ends.
@@ -93,7 +96,9 @@ BOOL closemutex(portobject *object) {
     return TRUE;
 }
 
-portmutex *mutexhandle(HANDLE h) { return static_cast<portmutex *>(objectof(h, closemutex)); }
+portmutex *mutexhandle(HANDLE h) {
+    return static_cast<portmutex *>(objectof(h, closemutex));
+}
 
 // Opens the lock file, creating it readable and writable by every user: a
 // mutex is shared by all users of the machine, whatever the creator's umask.
@@ -151,6 +156,15 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialowner, LPCSTR name) {
             return nullptr;
         }
     } else {
+        // Every lock file is machine-wide: both namespaces are that one.
+        if (strncmp(name, "Local\\", 6) == 0)
+            name += 6;
+        else if (strncmp(name, "Global\\", 7) == 0)
+            name += 7;
+        if (strchr(name, '\\') != nullptr) {
+            SetLastError(ERROR_PATH_NOT_FOUND);
+            return nullptr;
+        }
         char path[300];
         if (!lockpath(name, path, sizeof path)) {
             SetLastError(ERROR_FILENAME_EXCED_RANGE);

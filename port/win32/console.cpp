@@ -9,6 +9,7 @@
 // writes to standard output instead, as the POSIX layer does without a
 // terminal.
 #include "port/console.h"
+#include "port/stdinkey.h"
 
 #include "port/win32.h"
 
@@ -66,22 +67,6 @@ int keycodes(const KEY_EVENT_RECORD &key, int codes[2]) {
     codes[0] = (key.dwControlKeyState & ENHANCED_KEY) ? 0xE0 : 0;
     codes[1] = key.wVirtualScanCode & 0xFF;
     return 2;
-}
-
-// Without a console: a line feed, or CR LF, is Enter, and so is the end of
-// input, from then on. Standard input stays in text mode, so the C runtime
-// has already turned CR LF into a line feed, as it does for the program's
-// own reads of standard input.
-int stdinkey() {
-    int c = getchar();
-    if (c == EOF) return 13;
-    if (c == '\n') return 13;
-    if (c == '\r') {
-        int next = getchar();
-        if (next != '\n' && next != EOF) ungetc(next, stdin);
-        return 13;
-    }
-    return c;
 }
 
 } // namespace

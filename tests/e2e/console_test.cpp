@@ -2,6 +2,7 @@
 // pseudo console.
 #include "tests/e2e/rawkeys.h"
 #include "tests/support/console_win32.h"
+#include "tests/support/run.h"
 
 #include <gtest/gtest.h>
 
@@ -14,11 +15,6 @@ namespace {
 const std::string probe = SUITE_BIN_DIR "/keyprobe";
 const std::string inputprobe = SUITE_BIN_DIR "/inputprobe";
 const std::string chalresp = SUITE_BIN_DIR "/chalresp";
-
-bool underwine() {
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
 
 int codecount(const char *codes) {
     return int(std::string(codes).size() / 3);

@@ -1,17 +1,23 @@
 // recmend run as a user runs it: parameters, every ending with its lines and
 // status, the bytes of the output, and an input that survives being named as
 // the output.
+#include "tests/support/filetests.h"
 #include "tests/support/run.h"
 #include "tests/support/tempdir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
-#include <iconv.h>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+using filetests::exists;
+using filetests::toebcdic;
 
 namespace {
 
@@ -23,19 +29,6 @@ const std::string usage = "** Missing or invalid command parameters\n"
                           "text file (type ascii).  Original KESTREL file must have\n"
                           "been RECFM U, F, or FC.  For U, specify reclen 512.\n"
                           "The output file is replaced if it already exists.\n";
-
-// Bytes through iconv(3), ISO-8859-1 to IBM1047: the converter the host's
-// people would otherwise reach for.
-std::string toebcdic(const std::string &text) {
-    iconv_t cd = iconv_open("IBM1047", "ISO-8859-1");
-    if (cd == (iconv_t)-1) return "iconv has no IBM1047";
-    std::string out(text.size(), 0);
-    char *from = const_cast<char *>(text.data()), *to = out.data();
-    size_t left = text.size(), room = out.size();
-    size_t rc = iconv(cd, &from, &left, &to, &room);
-    iconv_close(cd);
-    return rc == (size_t)-1 ? "iconv failed" : out;
-}
 
 // `count` records of `reclen` mixed bytes (CR LF and every byte value among
 // them), each followed by CR LF.
@@ -94,7 +87,7 @@ TEST(Recmend, UsageExit) {
         EXPECT_EQ(got.out, usage) << testing::PrintToString(args);
     }
     // None of them made an output file.
-    EXPECT_NE(access(dir.file("in.bin").c_str(), F_OK), 0);
+    EXPECT_FALSE(exists(dir.file("in.bin")));
 }
 
 TEST(Recmend, RecordLengthsAccepted) {
@@ -168,16 +161,19 @@ TEST(Recmend, KnownBytes) {
 
 TEST(Recmend, DefaultOutputNames) {
     tempdir dir;
-    ASSERT_EQ(mkdir(dir.file("sub.d").c_str(), 0755), 0);
-    ASSERT_EQ(mkdir(dir.file("sub_d").c_str(), 0755), 0);
+    ASSERT_TRUE(filetests::makefolder(dir.file("sub.d")));
+    ASSERT_TRUE(filetests::makefolder(dir.file("sub_d")));
     struct row {
         std::string in, out;
     };
+    // On Windows "\\" separates folders too (on POSIX it is part of a name):
+    // the dots before it change like all the others.
     const row rows[] = {
         {"data.txt", "data_txt.bin"},
         {"a.b.c", "a_b_c.bin"},
         {"file", "file.bin"},
         {"sub.d/in.dat", "sub_d/in_dat.bin"},
+        {"sub.d\\x.dat", "sub_d\\x_dat.bin"},
     };
     for (const row &r : rows) {
         writefile(dir.file(r.in), "AB\r\n");
@@ -194,7 +190,7 @@ TEST(Recmend, OpenAndCreateFailures) {
     runresult got = runprogram(prog, {"missing", "2", "out"}, dir.path());
     EXPECT_EQ(got.status, 2);
     EXPECT_EQ(got.out, "** Error: unable to open input file: missing\n");
-    EXPECT_NE(access(dir.file("out").c_str(), F_OK), 0);
+    EXPECT_FALSE(exists(dir.file("out")));
 
     for (const char *out : {"nofolder/out", "."}) {
         got = runprogram(prog, {"in", "2", out}, dir.path());
@@ -207,16 +203,32 @@ TEST(Recmend, OpenAndCreateFailures) {
 
 TEST(Recmend, InputNamedAsOutputByEverySpelling) {
     tempdir dir;
-    ASSERT_EQ(mkdir(dir.file("sub").c_str(), 0755), 0);
+    ASSERT_TRUE(filetests::makefolder(dir.file("sub")));
     const std::string content = records(10, 4);
     writefile(dir.file("in.txt"), content);
-    ASSERT_EQ(link(dir.file("in.txt").c_str(), dir.file("hard").c_str()), 0);
+    ASSERT_TRUE(filetests::hardlink(dir.file("in.txt"), dir.file("hard")));
+    std::vector<std::string> spellings = {"in.txt", "./in.txt", "sub/../in.txt", dir.file("in.txt"),
+                                          "hard"};
+#ifdef _WIN32
+    // Windows' own spellings: '\\', another letter case, the full name, and
+    // under Wine drive Z:, the Unix root. (Wine makes symbolic links but
+    // cannot open a file through one.)
+    for (const char *other : {".\\in.txt", "sub\\..\\in.txt", "IN.TXT", "In.Txt"})
+        spellings.push_back(other);
+    std::string full = dir.path() + "\\in.txt", slashes = full, upper = full;
+    std::replace(slashes.begin(), slashes.end(), '\\', '/');
+    std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+    for (const std::string &other : {full, slashes, upper})
+        spellings.push_back(other);
+    if (underwine()) spellings.push_back(filetests::unixspelling(dir.file("in.txt")));
+#else
     ASSERT_EQ(symlink("in.txt", dir.file("soft").c_str()), 0);
     ASSERT_EQ(symlink(dir.path().c_str(), dir.file("folder").c_str()), 0);
-    for (const std::string &out :
-         {std::string("in.txt"), std::string("./in.txt"), std::string("sub/../in.txt"),
-          dir.file("in.txt"), std::string("hard"), std::string("soft"),
-          std::string("folder/in.txt")}) {
+    spellings.push_back("soft");
+    spellings.push_back("folder/in.txt");
+#endif
+    for (const std::string &out : spellings) {
+        ASSERT_FALSE(out.empty());
         runresult got = runprogram(prog, {"in.txt", "10", out}, dir.path());
         EXPECT_EQ(got.status, 3) << out;
         EXPECT_EQ(got.out, "** Error: unable to create output file: " + out +
@@ -225,15 +237,25 @@ TEST(Recmend, InputNamedAsOutputByEverySpelling) {
         EXPECT_EQ(readfile(dir.file("in.txt")), content) << out;
     }
     // Named through a link as input, the file is just as safe by its own name.
-    runresult got = runprogram(prog, {"soft", "10", "in.txt"}, dir.path());
+    runresult got = runprogram(prog, {"hard", "10", "in.txt"}, dir.path());
     EXPECT_EQ(got.status, 3);
     EXPECT_EQ(readfile(dir.file("in.txt")), content);
+#ifndef _WIN32
+    got = runprogram(prog, {"soft", "10", "in.txt"}, dir.path());
+    EXPECT_EQ(got.status, 3);
+    EXPECT_EQ(readfile(dir.file("in.txt")), content);
+#endif
 }
 
 TEST(Recmend, WriteErrorAfterSomeRecords) {
     tempdir dir;
     std::string in = records(100, 5000);
     writefile(dir.file("in"), in);
+#ifdef _WIN32
+    // A full device: Wine's way to Linux's /dev/full.
+    if (!underwine()) GTEST_SKIP() << "no device that is always full on Windows";
+    const std::string full = "Z:\\dev\\full";
+#else
     // A file size limit of 1024 bytes (two blocks of 512) stops the output in
     // the middle of the eleventh record; the size signal is ignored, so the
     // write fails instead.
@@ -244,20 +266,27 @@ TEST(Recmend, WriteErrorAfterSomeRecords) {
     EXPECT_EQ(got.status, 8);
     EXPECT_EQ(got.out, head(100, "out") + failed("** Error writing output file: out\n", 10));
     EXPECT_EQ(readfile(dir.file("out")), converted(in, 100, 11).substr(0, 1024));
+    const std::string full = "/dev/full";
+#endif
 
-    got = runprogram(prog, {"in", "100", "/dev/full"}, dir.path());
-    EXPECT_EQ(got.status, 8);
-    EXPECT_EQ(got.out,
-              head(100, "/dev/full") + failed("** Error writing output file: /dev/full\n", 0));
+    runresult full0 = runprogram(prog, {"in", "100", full}, dir.path());
+    EXPECT_EQ(full0.status, 8);
+    EXPECT_EQ(full0.out,
+              head(100, full) + failed("** Error writing output file: " + full + "\n", 0));
 }
 
 TEST(Recmend, ReadError) {
     // Our own memory read as a file from its start: the first page is never
-    // mapped, so the very first read fails.
+    // mapped, so the very first read fails (under Wine too, through Z:).
+#ifdef _WIN32
+    if (!underwine()) GTEST_SKIP() << "no file on Windows whose first read fails";
+    const std::string mem = "Z:\\proc\\self\\mem";
+#else
+    const std::string mem = "/proc/self/mem";
+#endif
     tempdir dir;
-    runresult got = runprogram(prog, {"/proc/self/mem", "80", "out"}, dir.path());
+    runresult got = runprogram(prog, {mem, "80", "out"}, dir.path());
     EXPECT_EQ(got.status, 4);
-    EXPECT_EQ(got.out,
-              head(80, "out") + failed("** Error reading input file: /proc/self/mem\n", 0));
+    EXPECT_EQ(got.out, head(80, "out") + failed("** Error reading input file: " + mem + "\n", 0));
     EXPECT_EQ(readfile(dir.file("out")), "");
 }

@@ -1,9 +1,11 @@
 // A loopback HTTP peer for webstow's tests: it accepts one connection on
 // 127.0.0.1, records every byte of the request and answers with a scripted
-// response. Linux only.
+// response. BSD sockets on POSIX, WinSock on Windows; the peer runs in a
+// thread of the test program on both.
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 #include <thread>
 
@@ -36,7 +38,7 @@ class httppeer {
     void serve();
 
     peerscript script;
-    int listenfd = -1;
+    std::uintptr_t listensocket = 0; // a descriptor on POSIX, a SOCKET on Windows
     int listenport = 0;
     std::thread server;
     std::atomic<bool> stop{false};

@@ -362,3 +362,5 @@ int companion::finish(int timeoutms) {
 }
 
 companion::~companion() { finish(); }
+
+bool underwine() { return false; }

@@ -19,6 +19,10 @@ struct runresult {
     std::string err; // standard error (or why the program could not start)
 };
 
+// True when the test runs as a Windows program under Wine, which differs from
+// Windows in a few places that the tests name where they meet them.
+bool underwine();
+
 // Runs program with args (no shell; a program name without a folder is looked up in PATH;
 // on Windows ".exe" is added to a name without an extension, so SUITE_BIN_DIR "/name" names
 // the program on both). cwd: working folder, empty for the caller's. input: standard input's

@@ -437,3 +437,9 @@ consoleprocess::~consoleprocess() {
     if (process != nullptr) wait(0);
     closeconsole();
 }
+
+// Wine's ntdll exports its version; Windows' does not.
+bool underwine() {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}

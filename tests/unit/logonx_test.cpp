@@ -4,6 +4,8 @@
 #include "logonx/secret.h"
 #include "logonx/sysrand.h"
 #include "port/win32.h"
+#include "tests/support/logonxtest.h"
+#include "tests/support/run.h"
 #include "tests/support/signon.h"
 #include "tests/support/tempdir.h"
 
@@ -11,15 +13,17 @@
 
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <functional>
+#include <memory>
+#include <regex>
+#include <string>
+#ifndef _WIN32
 #include <glob.h>
 #include <pwd.h>
-#include <regex>
-#include <signal.h>
-#include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -49,14 +53,15 @@ std::string staterecord(const char *signature, uint32_t a1, uint32_t a2, uint32_
 // A path in the temporary folder whose base name no other test run shares,
 // since the mutex is named after the base name alone.
 std::string statepath(const tempdir &dir, const char *name) {
-    return dir.file(std::string(name) + "-" + std::to_string(getpid()));
+    return dir.file(std::string(name) + "-" + processtext());
 }
 
+#ifndef _WIN32
 // The platform layer keeps a lock file in /tmp per mutex name; those of this
 // run's state files go when the run ends, so that runs leave nothing behind.
 struct lockfilesweeper : testing::Environment {
     void TearDown() override {
-        std::string pattern = "/tmp/.win32mutex-MUTEX_SYSRAND_*-" + std::to_string(getpid()) + "*";
+        std::string pattern = "/tmp/.win32mutex-MUTEX_SYSRAND_*-" + processtext() + "*";
         glob_t found;
         if (glob(pattern.c_str(), 0, nullptr, &found) == 0)
             for (size_t k = 0; k < found.gl_pathc; k++)
@@ -65,6 +70,7 @@ struct lockfilesweeper : testing::Environment {
     }
 };
 testing::Environment *const sweeper = testing::AddGlobalTestEnvironment(new lockfilesweeper);
+#endif
 
 } // namespace
 
@@ -238,6 +244,7 @@ TEST(StateFile, StepsAndNormalises) {
 }
 
 TEST(StateFile, UnusableFilesAreLeftAlone) {
+    namespace fs = std::filesystem;
     tempdir dir;
     std::string path = statepath(dir, "state1");
     std::string target = dir.file("target");
@@ -249,6 +256,10 @@ TEST(StateFile, UnusableFilesAreLeftAlone) {
     const row rows[] = {
         {"7 bytes", [&] { writefile(path, "RND1abc"); }},
         {"foreign signature", [&] { writefile(path, staterecord("RND2", 5, 7, 9, 11)); }},
+        {"a folder", [&] { ASSERT_TRUE(fs::create_directory(path)); }},
+#ifndef _WIN32
+        // Windows opens a link itself and logonx tells it by its attributes;
+        // Wine makes no symbolic links, and a FIFO has no Windows kind.
         {"a link to a good file",
          [&] {
              writefile(target, good);
@@ -256,33 +267,32 @@ TEST(StateFile, UnusableFilesAreLeftAlone) {
          }},
         {"a dangling link", [&] { ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0); }},
         {"a FIFO", [&] { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }},
-        {"a folder", [&] { ASSERT_EQ(mkdir(path.c_str(), 0700), 0); }},
+#endif
+    };
+    // What is at the path, as a link itself shows it.
+    auto found = [&] {
+        fs::file_status st = fs::symlink_status(path);
+        std::string what =
+            std::to_string((int)st.type()) + " " + std::to_string((int)st.permissions());
+        if (st.type() == fs::file_type::regular) what.append(" ").append(readfile(path));
+        return what;
     };
     for (const row &r : rows) {
         SCOPED_TRACE(r.name);
-        unlink(target.c_str());
-        unlink(path.c_str());
-        rmdir(path.c_str());
+        fs::remove(target);
+        fs::remove(path);
         r.make();
-        struct stat before;
-        ASSERT_EQ(lstat(path.c_str(), &before), 0);
-        std::string content = S_ISREG(before.st_mode) ? readfile(path) : "";
+        const std::string before = found();
         DWORD first = 0, second = 0;
         EXPECT_EQ(sysrandfile(path.c_str(), &first, &second), 3);
         EXPECT_EQ(first, fallbackfirst);
         EXPECT_EQ(second, fallbacksecond);
-        struct stat after;
-        ASSERT_EQ(lstat(path.c_str(), &after), 0);
-        EXPECT_EQ(after.st_mode, before.st_mode);
-        if (S_ISREG(before.st_mode)) {
-            EXPECT_EQ(readfile(path), content);
-        }
+        EXPECT_EQ(found(), before);
         // Nothing was written through a link.
-        struct stat t;
         if (r.name == std::string("a link to a good file")) {
             EXPECT_EQ(readfile(target), good);
         } else {
-            EXPECT_NE(stat(target.c_str(), &t), 0);
+            EXPECT_FALSE(fs::exists(target));
         }
     }
 }
@@ -290,25 +300,22 @@ TEST(StateFile, UnusableFilesAreLeftAlone) {
 TEST(StateFile, MutexHeldElsewhereGivesTheFallback) {
     tempdir dir;
     // The mutex is named after at most 40 characters of the base name, in lower case.
-    std::string base =
-        "State1-" + std::to_string(getpid()) + "-ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJ";
+    std::string base = "State1-" + processtext() + "-ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJ";
     std::string path = dir.file(base);
     std::string name = "MUTEX_SYSRAND_";
     for (char c : base.substr(0, 40))
         name += (char)tolower((unsigned char)c);
     writefile(path, staterecord("RND1", 5, 7, 9, 11));
 
-    HANDLE other = CreateMutexA(nullptr, FALSE, name.c_str());
-    ASSERT_NE(other, nullptr);
-    ASSERT_EQ(WaitForSingleObject(other, 0), WAIT_OBJECT_0);
+    mutexholder other;
+    ASSERT_TRUE(other.hold(name, mutexholder::releasing));
     DWORD first = 0, second = 0;
-    // A second handle in this process is a second owner: it waits its 5 seconds.
+    // It waits its 5 seconds.
     EXPECT_EQ(sysrandfile(path.c_str(), &first, &second), 2);
     EXPECT_EQ(first, fallbackfirst);
     EXPECT_EQ(second, fallbacksecond);
     EXPECT_EQ(readfile(path), staterecord("RND1", 5, 7, 9, 11));
-    ReleaseMutex(other);
-    CloseHandle(other);
+    EXPECT_EQ(other.end(), 0);
     EXPECT_EQ(sysrandfile(path.c_str(), &first, &second), 0);
 }
 
@@ -316,22 +323,9 @@ TEST(StateFile, MutexOfADeadHolderIsTaken) {
     tempdir dir;
     std::string path = statepath(dir, "state1");
     std::string name = "MUTEX_SYSRAND_" + path.substr(path.rfind('/') + 1);
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    pid_t child = fork();
-    if (child == 0) {
-        HANDLE m = CreateMutexA(nullptr, FALSE, name.c_str());
-        if (m == nullptr || WaitForSingleObject(m, 0) != WAIT_OBJECT_0) _exit(1);
-        (void)!write(ready[1], "h", 1);
-        pause(); // killed while it holds the mutex
-        _exit(0);
-    }
-    close(ready[1]);
-    char c;
-    ASSERT_EQ(read(ready[0], &c, 1), 1);
-    close(ready[0]);
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
+    mutexholder holder;
+    ASSERT_TRUE(holder.hold(name, mutexholder::abandoning));
+    EXPECT_EQ(holder.end(), 0); // it ended while it owned the mutex
     DWORD first = 0, second = 0;
     EXPECT_EQ(sysrandfile(path.c_str(), &first, &second), 0);
     EXPECT_EQ(readfile(path).substr(0, 4), "RND1");
@@ -362,7 +356,7 @@ TEST(Sysrand, EntropyRecordLength) {
         for (int k = 0; k < 4; k++)
             EXPECT_EQ(word(s, 4 * k), words[k]);
         EXPECT_EQ((uint32_t)(uint8_t)s[18] | (uint32_t)(uint8_t)s[19] << 8,
-                  (uint32_t)getpid() & 0xFFFF);
+                  (uint32_t)GetCurrentProcessId() & 0xFFFF);
         EXPECT_EQ(word(s, 28), t0);
         for (int k = 1; k < r.count && 36 + 2 * (k - 1) < 54; k++) {
             uint32_t got = (uint32_t)(uint8_t)s[36 + 2 * (k - 1)] |
@@ -474,13 +468,11 @@ TEST(SecretFile, FirstCandidateThatOpens) {
     };
     for (const row &r : rows) {
         SCOPED_TRACE(r.name);
-        for (const std::string &p : {first, second, third}) {
-            unlink(p.c_str());
-            rmdir(p.c_str());
-        }
+        for (const std::string &p : {first, second, third})
+            std::filesystem::remove(p);
         for (const auto &[p, content] : r.files) {
             if (content == "/")
-                ASSERT_EQ(mkdir(p.c_str(), 0700), 0);
+                ASSERT_TRUE(std::filesystem::create_directory(p));
             else
                 writefile(p, content);
         }
@@ -493,14 +485,20 @@ TEST(SecretFile, FirstCandidateThatOpens) {
 }
 
 TEST(SecretFile, Candidates) {
+#ifdef _WIN32
+    const std::string misc = "c:\\misc\\logon7.dat", root = "c:\\logonq.dat";
+#else
+    // The home folder stands for c:\ (see README).
     const struct passwd *pw = getpwuid(getuid());
     ASSERT_NE(pw, nullptr);
     const std::string home = pw->pw_dir;
+    const std::string misc = home + "/misc/logon7.dat", root = home + "/logonq.dat";
+#endif
     char name[300];
     ASSERT_TRUE(secretcandidate(0, '7', name, sizeof name));
-    EXPECT_EQ(std::string(name), home + "/misc/logon7.dat");
+    EXPECT_EQ(std::string(name), misc);
     ASSERT_TRUE(secretcandidate(1, 'q', name, sizeof name));
-    EXPECT_EQ(std::string(name), home + "/logonq.dat");
+    EXPECT_EQ(std::string(name), root);
     ASSERT_TRUE(secretcandidate(2, '1', name, sizeof name));
     EXPECT_EQ(std::string(name), "logon1.dat");
     EXPECT_FALSE(secretcandidate(3, '1', name, sizeof name));
@@ -515,8 +513,7 @@ TEST(SecretFile, NowText) {
     ASSERT_TRUE(std::regex_match(text, std::regex(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d)"))) << text;
     auto format = [](time_t t) {
         char s[32];
-        struct tm local;
-        localtime_r(&t, &local);
+        struct tm local = localtm(t);
         strftime(s, sizeof s, "%Y/%m/%d %H:%M:%S", &local);
         return std::string(s);
     };
@@ -540,33 +537,15 @@ TEST(Sysrand, ConcurrentDrawsSerialise) {
         writefile(files[f], staterecord("RND1", seeds[f][0].lcg, seeds[f][0].shift, seeds[f][1].lcg,
                                         seeds[f][1].shift));
 
-    const std::string program = SUITE_BIN_DIR "/drawmany";
+    // Started one after another, they draw at the same time.
     const std::string count = std::to_string(draws), at = std::to_string(digitat);
-    pid_t children[processes];
-    int outputs[processes];
+    companion drawers[processes];
+    for (int k = 0; k < processes; k++)
+        ASSERT_TRUE(drawers[k].start(SUITE_BIN_DIR "/drawmany", {path, at, count}))
+            << drawers[k].error();
     for (int k = 0; k < processes; k++) {
-        int out[2];
-        ASSERT_EQ(pipe(out), 0);
-        children[k] = fork();
-        if (children[k] == 0) {
-            dup2(out[1], 1);
-            close(out[0]);
-            close(out[1]);
-            execl(program.c_str(), "drawmany", path.c_str(), at.c_str(), count.c_str(),
-                  (char *)nullptr);
-            _exit(127);
-        }
-        close(out[1]);
-        outputs[k] = out[0];
-    }
-    for (int k = 0; k < processes; k++) {
-        char said[64] = {};
-        ssize_t n = read(outputs[k], said, sizeof said - 1);
-        close(outputs[k]);
-        int status = -1;
-        waitpid(children[k], &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << k;
-        EXPECT_EQ(std::string(said, n > 0 ? (size_t)n : 0), "all draws advanced\n") << k;
+        EXPECT_EQ(drawers[k].readline(120000), "all draws advanced") << k;
+        EXPECT_EQ(drawers[k].finish(), 0) << k;
     }
 
     uint32_t power = 1;
@@ -588,3 +567,123 @@ TEST(Sysrand, ConcurrentDrawsSerialise) {
         }
     }
 }
+
+#ifdef _WIN32
+// ---- the Windows build's places ---------------------------------------------------
+
+namespace {
+
+// A state record's two pairs after `steps` steps from the given ones.
+std::string steppedrecord(const rngpair (&pairs)[2], int steps) {
+    rngpair a = pairs[0], b = pairs[1];
+    for (int k = 0; k < steps; k++) {
+        rngnext(&a);
+        rngnext(&b);
+    }
+    return staterecord("RND1", a.lcg, a.shift, b.lcg, b.shift);
+}
+
+// A file on c:\ for the time of a test: what was there comes back at the
+// end, and what was not there goes.
+class cfile {
+  public:
+    explicit cfile(std::string path) : name(std::move(path)) {
+        existed = std::filesystem::exists(name);
+        if (existed) before = readfile(name);
+    }
+    ~cfile() {
+        if (existed)
+            writefile(name, before);
+        else
+            std::filesystem::remove(name);
+    }
+    cfile(const cfile &) = delete;
+    cfile &operator=(const cfile &) = delete;
+    const std::string name;
+
+  private:
+    bool existed = false;
+    std::string before;
+};
+
+} // namespace
+
+// logonx.exe reads its secret file from c:\misc\, c:\ or the current folder,
+// and draws with its state files c:\sysrand1.rnd and c:\sysrand2.rnd: under
+// Wine c:\ is the prefix's drive_c, which this test reaches as c:\ too.
+TEST(Logonx, WindowsPlaces) {
+    namespace fs = std::filesystem;
+    const bool hadmisc = fs::exists("c:\\misc");
+    if (!hadmisc) {
+        ASSERT_TRUE(fs::create_directory("c:\\misc"));
+    }
+    tempdir here;
+    struct secretfile {
+        std::string path;
+        std::string ip, secret;
+    };
+    struct row {
+        char digit;
+        std::vector<secretfile> files; // the first is the one read
+    };
+    const auto at = [](const std::string &folder, char digit) {
+        return folder + "logon" + digit + ".dat";
+    };
+    const row rows[] = {
+        {'u',
+         {{at("c:\\misc\\", 'u'), "10.0.0.1", "secret of c:\\misc"},
+          {at("c:\\", 'u'), "10.0.0.2", "secret of c:\\"},
+          {at(here.path() + "/", 'u'), "10.0.0.3", "secret of the current folder"}}},
+        {'v',
+         {{at("c:\\", 'v'), "10.0.0.4", "secret of c:\\"},
+          {at(here.path() + "/", 'v'), "10.0.0.5", "secret of the current folder"}}},
+        {'w', {{at(here.path() + "/", 'w'), "10.0.0.6", "secret of the current folder"}}},
+    };
+    const rngpair seeds[2][2] = {{{0x1234567B, 0x0000071D}, {0x00000001, 0x00000003}},
+                                 {{0xDEADBEEF, 0x00000555}, {0x7FFFFFFF, 0x000007FF}}};
+    {
+        std::vector<std::unique_ptr<cfile>> made;
+        for (const row &r : rows)
+            for (const secretfile &f : r.files) {
+                made.push_back(std::make_unique<cfile>(f.path));
+                writefile(f.path, f.ip + "\r\n" + f.secret + "\r\n");
+            }
+        cfile state1("c:\\sysrand1.rnd"), state2("c:\\sysrand2.rnd");
+        writefile(state1.name, steppedrecord(seeds[0], 0));
+        writefile(state2.name, steppedrecord(seeds[1], 0));
+
+        const std::string datetime = "202612101230";
+        for (const row &r : rows) {
+            SCOPED_TRACE(r.digit);
+            const secretfile &used = r.files[0];
+            const std::string password = std::string("pw of ") + r.digit;
+            // Enter keeps the IP; the date/time is erased and typed.
+            const std::string keys =
+                std::string("\n").append(12, '\b').append(datetime + "\n" + password + "\n");
+            runresult run =
+                runprogram(SUITE_BIN_DIR "/logonx", {std::string(1, r.digit)}, here.path(), keys);
+            EXPECT_EQ(run.status, 0);
+            EXPECT_NE(run.out.find("Enter your IP address: " + used.ip +
+                                   "\nUsing shared SECRET string from file\n"),
+                      std::string::npos)
+                << run.out;
+            const std::string last = "Password string for sign-on:\n";
+            size_t text = run.out.rfind(last);
+            ASSERT_NE(text, std::string::npos) << run.out;
+            text += last.size();
+            ASSERT_EQ(run.out.size(), text + 61) << run.out;
+            opened got = opensignon(run.out.substr(text, 60), used.secret, used.ip, datetime);
+            EXPECT_TRUE(got.ok);
+            EXPECT_EQ(got.password, password);
+        }
+        // Two draws a run, each stepping both files once.
+        const int steps = 2 * (int)(sizeof rows / sizeof rows[0]);
+        EXPECT_EQ(readfile(state1.name), steppedrecord(seeds[0], steps));
+        EXPECT_EQ(readfile(state2.name), steppedrecord(seeds[1], steps));
+    }
+    if (!hadmisc) {
+        std::error_code ignored; // left only when something else was put there meanwhile
+        fs::remove("c:\\misc", ignored);
+    }
+}
+#endif

@@ -1,6 +1,7 @@
 // The Win32 file calls of the platform layer: error numbers, share modes,
 // dispositions and 64-bit positions, as the programs rely on them.
 #include "port/win32.h"
+#include "tests/support/run.h"
 #include "tests/support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -11,16 +12,6 @@ namespace {
 
 HANDLE openfile(const std::string &path, DWORD access, DWORD share, DWORD disposition = OPEN_EXISTING) {
     return CreateFileA(path.c_str(), access, share, nullptr, disposition, 0, nullptr);
-}
-
-// Wine differs from Windows in a few places; the tests name each.
-bool underwine() {
-#ifdef _WIN32
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-#else
-    return false;
-#endif
 }
 
 constexpr DWORD R = GENERIC_READ, W = GENERIC_WRITE, RW = GENERIC_READ | GENERIC_WRITE;

@@ -3,19 +3,26 @@
 // against a straight one-read-one-write-per-record model on scripted input
 // and output that fail where we choose.
 #include "recmend/recmend.h"
+#include "tests/support/filetests.h"
 #include "tests/support/tempdir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <iconv.h>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <iconv.h>
+#include <unistd.h>
+#endif
 
+using filetests::ibm1047;
+
+#ifndef _WIN32
 namespace {
 
 // Every byte through iconv(3): ISO-8859-1 to IBM1047.
@@ -35,12 +42,18 @@ std::string iconvtable() {
 
 } // namespace
 
-TEST(RecmendTable, AgreesWithIconvAndIsABijection) {
+// The tests' own copy of the table is the C library's.
+TEST(RecmendTable, TestCopyIsIconvs) {
     std::string peer = iconvtable();
     ASSERT_EQ(peer.size(), 256u) << "iconv has no IBM1047 converter";
+    EXPECT_TRUE(peer == ibm1047);
+}
+#endif
+
+TEST(RecmendTable, AgreesWithIconvAndIsABijection) {
     bool seen[256] = {};
     for (int i = 0; i < 256; i++) {
-        EXPECT_EQ(isotoebcdic[i], (BYTE)peer[i]) << "input byte " << i;
+        EXPECT_EQ(isotoebcdic[i], (BYTE)ibm1047[i]) << "input byte " << i;
         seen[isotoebcdic[i]] = true;
     }
     EXPECT_EQ(std::count(std::begin(seen), std::end(seen), true), 256);
@@ -169,42 +182,56 @@ std::string lineof(int result) {
     }
 }
 
-// Standard output into a pipe while it lives, so each call's lines can be read.
-class stdoutpipe {
+// Standard output into a file while it lives, so each call's lines can be
+// read: each take reads on from where the last one ended.
+class stdoutfile {
   public:
-    stdoutpipe() {
+    stdoutfile() {
         fflush(stdout);
+        writer = fopen(dir.file("stdout").c_str(), "wb");
+        reader = fopen(dir.file("stdout").c_str(), "rb");
         saved = dup(1);
-        if (pipe2(fds, O_NONBLOCK) == 0) dup2(fds[1], 1);
+        if (writer != nullptr) dup2(fileno(writer), 1);
     }
-    ~stdoutpipe() {
+    ~stdoutfile() {
         fflush(stdout);
         dup2(saved, 1);
         close(saved);
-        close(fds[0]);
-        close(fds[1]);
+        if (writer != nullptr) fclose(writer);
+        if (reader != nullptr) fclose(reader);
     }
     std::string take() {
         fflush(stdout);
+        // The seek drops what the stream held from the last read and its end.
+        if (writer == nullptr || reader == nullptr || fseek(reader, taken, SEEK_SET) != 0)
+            return "no capture file";
         std::string got;
         char chunk[512];
-        ssize_t n;
-        while ((n = read(fds[0], chunk, sizeof chunk)) > 0)
-            got.append(chunk, (size_t)n);
+        size_t n;
+        while ((n = fread(chunk, 1, sizeof chunk, reader)) > 0)
+            got.append(chunk, n);
+        taken += (long)got.size();
+#ifdef _WIN32
+        // Should the descriptor be in text mode, lines end in CR LF.
+        for (size_t at; (at = got.find("\r\n")) != std::string::npos;)
+            got.erase(at, 1);
+#endif
         return got;
     }
 
   private:
+    tempdir dir;
+    FILE *writer = nullptr, *reader = nullptr;
     int saved = -1;
-    int fds[2] = {-1, -1};
+    long taken = 0;
 };
 
-stdoutpipe *capture = nullptr; // set while a test reads the loop's lines
+stdoutfile *capture = nullptr; // set while a test reads the loop's lines
 
 // One read request of reclen + 2 and one write request of reclen per record,
 // step by step as the converter is defined, on the same scripts.
 outcome perrecord(const std::string &in, DWORD reclen, size_t readfail, size_t writefail) {
-    static const std::string peer = iconvtable();
+    const std::string &peer = ibm1047;
     outcome o{{}, recok, 0, {}};
     size_t piece = reclen + 2, pos = 0;
     for (;;) {
@@ -262,7 +289,7 @@ std::string records(DWORD reclen, size_t count, unsigned seed = 1) {
 } // namespace
 
 TEST(RecmendLoop, BufferedAgreesWithOneRequestPerRecord) {
-    stdoutpipe lines;
+    stdoutfile lines;
     capture = &lines;
     int cases = 0;
     for (DWORD reclen : {1u, 3u, 80u}) {
@@ -335,28 +362,37 @@ TEST(RecmendOutput, SameFileByEverySpelling) {
     std::string in = dir.file("in.txt");
     writefile(in, "ABCD\r\n");
     writefile(dir.file("other"), "x");
-    ASSERT_EQ(link(in.c_str(), dir.file("hard").c_str()), 0);
+    ASSERT_TRUE(filetests::hardlink(in, dir.file("hard")));
+    ASSERT_TRUE(filetests::makefolder(dir.file("sub")));
+    struct row {
+        std::string name;
+        int same;
+    };
+    std::vector<row> rows = {
+        {in, 1},
+        {dir.file("sub/../in.txt"), 1},
+        {dir.path() + "//./in.txt", 1},
+        {dir.file("hard"), 1},
+        {dir.file("other"), 0},
+    };
+#ifdef _WIN32
+    // Windows' own spellings: '\', another letter case, and under Wine drive
+    // Z:, the Unix root. (Wine makes symbolic links but cannot open a file
+    // through one.)
+    rows.push_back({dir.path() + "\\sub\\..\\.\\in.txt", 1});
+    rows.push_back({dir.path() + "\\IN.TXT", 1});
+    if (underwine()) rows.push_back({filetests::unixspelling(in), 1});
+#else
     ASSERT_EQ(symlink("in.txt", dir.file("soft").c_str()), 0);
-    ASSERT_EQ(mkdir(dir.file("sub").c_str(), 0755), 0);
-
+    rows.push_back({dir.file("soft"), 1});
+#endif
     // Both opens share everything, so that the share modes let them meet and
     // the identity alone has to tell.
     DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE;
     HANDLE a = CreateFileA(in.c_str(), GENERIC_READ, all, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(a, INVALID_HANDLE_VALUE);
-    struct row {
-        std::string name;
-        int same;
-    };
-    const row rows[] = {
-        {in, 1},
-        {dir.file("sub/../in.txt"), 1},
-        {dir.path() + "//./in.txt", 1},
-        {dir.file("hard"), 1},
-        {dir.file("soft"), 1},
-        {dir.file("other"), 0},
-    };
     for (const row &r : rows) {
+        ASSERT_FALSE(r.name.empty());
         HANDLE b =
             CreateFileA(r.name.c_str(), GENERIC_READ, all, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(b, INVALID_HANDLE_VALUE) << r.name;
@@ -390,7 +426,7 @@ TEST(RecmendOutput, ReplacesAnotherFileAndCreatesANewOne) {
         EXPECT_EQ(readfile(dir.file(name)), "ok") << name;
     }
     // A device has no length to cut and is used as it is.
-    HANDLE out = createoutput(in, "/dev/null");
+    HANDLE out = createoutput(in, filetests::nulldevice.c_str());
     EXPECT_NE(out, INVALID_HANDLE_VALUE);
     CloseHandle(out);
     EXPECT_EQ(createoutput(in, dir.file("nofolder/out").c_str()), INVALID_HANDLE_VALUE);

@@ -1,18 +1,20 @@
 // samefile's names: the split of a filespec, and the second file's
 // name formed from a found name.
 #include "samefile/samefile.h"
+#include "tests/support/samefilesupport.h"
 #include "tests/support/tempdir.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
-#include <sys/stat.h>
 
 TEST(SamefileNames, Split) {
     struct row {
-        const char *text, *name, *ext;
+        std::string text, name, ext;
         unsigned dirlen;
     };
+    // Written with '/', split at the platform's separator.
     const row rows[] = {
         {"main.c", "main", "c", 0},
         {"src/main.c", "main", "c", 4},
@@ -23,22 +25,36 @@ TEST(SamefileNames, Split) {
         {"old/", "", "", 4},
         {"", "", "", 0},
         {"old/*.bak", "*", "bak", 4},
-        {"x:y\\z", "x:y\\z", "", 0}, // Windows' separators are name characters here
     };
-    for (const row &r : rows) {
+    // Each platform's separators, and the other's, which are name characters.
+    const row ownrows[] = {
+#ifdef _WIN32
+        {"x:y\\z", "z", "", 4},
+        {"c:main.c", "main", "c", 2}, // a drive's current folder
+        {"d:\\src\\", "", "", 7},
+        {"a/b.c", "a/b", "c", 0},
+#else
+        {"x:y\\z", "x:y\\z", "", 0},
+#endif
+    };
+    auto check = [](const std::string &text, const row &r) {
         char name[partsize], ext[partsize];
         unsigned dirlen = 99;
-        splitname(r.text, name, sizeof name, ext, sizeof ext, &dirlen);
-        EXPECT_STREQ(name, r.name) << r.text;
-        EXPECT_STREQ(ext, r.ext) << r.text;
-        EXPECT_EQ(dirlen, r.dirlen) << r.text;
-    }
+        splitname(text.c_str(), name, sizeof name, ext, sizeof ext, &dirlen);
+        EXPECT_EQ(name, r.name) << text;
+        EXPECT_EQ(ext, r.ext) << text;
+        EXPECT_EQ(dirlen, r.dirlen) << text;
+    };
+    for (const row &r : rows)
+        check(native(r.text), r);
+    for (const row &r : ownrows)
+        check(r.text, r);
 }
 
 TEST(SamefileNames, OutputsAreCutToTheirSize) {
     char name[4], ext[3];
     unsigned dirlen;
-    splitname("dir/abcdef.wxyz", name, sizeof name, ext, sizeof ext, &dirlen);
+    splitname(native("dir/abcdef.wxyz").c_str(), name, sizeof name, ext, sizeof ext, &dirlen);
     EXPECT_STREQ(name, "abc");
     EXPECT_STREQ(ext, "wx");
 
@@ -104,23 +120,25 @@ TEST(SamefileNames, SecondNameFromTemplates) {
         {"m?in.c", "old/*.bak", "main.c", "old/.bak"}, // no '*' in the first: nothing taken
     };
     for (const row &r : rows)
-        EXPECT_EQ(formed(r.pattern, r.second, r.found), r.formed)
+        EXPECT_EQ(formed(native(r.pattern).c_str(), native(r.second).c_str(), r.found),
+                  native(r.formed))
             << r.pattern << " " << r.second << " " << r.found;
 }
 
 TEST(SamefileNames, SecondFolderTakesTheFoundName) {
     tempdir dir;
-    ASSERT_EQ(mkdir(dir.file("old").c_str(), 0777), 0);
-    std::string old = dir.file("old");
+    ASSERT_TRUE(std::filesystem::create_directory(dir.file("old")));
+    std::string old = native(dir.file("old"));
     struct row {
         std::string pattern, second, found, formed;
     };
     const row rows[] = {
-        {"*.c", old, "main.c", old + "/main.c"},
-        {"*.c", old + "/", "main.c", old + "/main.c"},
+        {"*.c", old, "main.c", old + nativesep + "main.c"},
+        {"*.c", old + nativesep, "main.c", old + nativesep + "main.c"},
         {"*", "", "a.b", "a.b"}, // no second filespec: the current folder
         {dir.path(), "", "a.b", "a.b"},
-        {"*.c", old + "/missing", "main.c", old + "/missingmain"}, // not a folder: a template
+        // Not a folder: a template.
+        {"*.c", old + nativesep + "missing", "main.c", old + nativesep + "missingmain"},
     };
     for (const row &r : rows)
         EXPECT_EQ(formed(r.pattern.c_str(), r.second.c_str(), r.found.c_str()), r.formed)
@@ -129,20 +147,21 @@ TEST(SamefileNames, SecondFolderTakesTheFoundName) {
 
 TEST(SamefileNames, PreparedFirstSpecification) {
     tempdir dir;
-    ASSERT_EQ(mkdir(dir.file("src").c_str(), 0777), 0);
+    ASSERT_TRUE(std::filesystem::create_directory(dir.file("src")));
     writefile(dir.file("file.c"), "x");
-    std::string src = dir.file("src");
+    std::string src = native(dir.file("src"));
+    auto file = [&dir](const char *name) { return native(dir.file(name)); };
     struct row {
         std::string arg, text;
         bool single;
     };
     const row rows[] = {
-        {src, src + "/*.*", false},
-        {src + "/", src + "/*.*", false},
-        {dir.file("file.c"), dir.file("file.c"), true},
-        {dir.file("missing.c"), dir.file("missing.c"), true},
-        {dir.file("*.c"), dir.file("*.c"), false},
-        {dir.file("file.?"), dir.file("file.?"), false},
+        {src, src + nativesep + "*.*", false},
+        {src + nativesep, src + nativesep + "*.*", false},
+        {file("file.c"), file("file.c"), true},
+        {file("missing.c"), file("missing.c"), true},
+        {file("*.c"), file("*.c"), false},
+        {file("file.?"), file("file.?"), false},
         {"", "*.*", false},
         {std::string(400, 'a'), std::string(300, 'a'), true}, // an argument is cut at 300
     };

@@ -49,9 +49,11 @@ TEST(WebstowParse, AcceptedCommandLines) {
     const std::string dir922 = "/" + std::string(920, 'd') + "/";
     const std::string domain919(919, 'h');
 #ifdef _WIN32
-    const std::string drivebare = "file.txt";
+    const std::string drivebare = "file.txt", windowsbare = "my.txt", mixedbare = "c.txt";
 #else
-    const std::string drivebare = "c:file.txt"; // ':' names no drive here
+    // '\\' and ':' are name characters here.
+    const std::string drivebare = "c:file.txt", windowsbare = "c:\\data\\my.txt",
+                      mixedbare = "b\\c.txt";
 #endif
     const row rows[] = {
         {{"-t", "-a", "data/my.txt", "http://server/dir/"},
@@ -177,6 +179,19 @@ TEST(WebstowParse, AcceptedCommandLines) {
          "(none)",
          "(none)"},
         {{"c:file.txt", "http://h/"}, drivebare, "h", "h", 80, "/", 1, 2, 0, 0, "(none)", "(none)"},
+        {{"c:\\data\\my.txt", "http://h/"},
+         windowsbare,
+         "h",
+         "h",
+         80,
+         "/",
+         1,
+         2,
+         0,
+         0,
+         "(none)",
+         "(none)"},
+        {{"a/b\\c.txt", "http://h/"}, mixedbare, "h", "h", 80, "/", 1, 2, 0, 0, "(none)", "(none)"},
         // Parameters after the first positional one are never options.
         {{"f", "http://h/", "-u", "-p"}, "f", "h", "h", 80, "/", 1, 2, 0, 0, "-u", "-p"},
         {{"f", "http://h/", "user", ""}, "f", "h", "h", 80, "/", 1, 2, 0, 0, "user", ""},
