@@ -1,5 +1,6 @@
 // blockcopy's answer reader on given standard input.
 #include "blockcopy/blockcopy.h"
+#include "tests/support/tempdir.h"
 
 #include <gtest/gtest.h>
 
@@ -8,18 +9,12 @@
 
 namespace {
 
-// Standard input holds `text` while the reader runs.
-struct answers {
-    FILE *saved, *stream;
-    explicit answers(const std::string &text) : saved(stdin) {
-        stream = fmemopen((void *)text.data(), text.size(), "r");
-        stdin = stream;
-    }
-    ~answers() {
-        stdin = saved;
-        fclose(stream);
-    }
-};
+// Standard input is a file holding `text` (reopened for each case; this test
+// program reads nothing else from it).
+void answers(const tempdir &dir, const std::string &text) {
+    writefile(dir.file("answers"), text);
+    ASSERT_NE(freopen(dir.file("answers").c_str(), "rb", stdin), nullptr);
+}
 
 } // namespace
 
@@ -40,8 +35,9 @@ TEST(BlockAnswers, NumbersTakeTheWholeWord) {
         {std::string("7\0", 2), false, 0},
         {std::string("-\0", 2), false, 0},
     };
+    tempdir dir;
     for (const row &r : rows) {
-        answers in(r.text);
+        answers(dir, r.text);
         DWORD value = 0xA5A5A5A5u;
         testing::internal::CaptureStdout();
         bool valid = readnumber(&value);
@@ -49,4 +45,10 @@ TEST(BlockAnswers, NumbersTakeTheWholeWord) {
         EXPECT_EQ(valid, r.valid) << r.text;
         EXPECT_EQ(value, r.valid ? r.value : 0xA5A5A5A5u) << r.text;
     }
+    // Let go of the file before its folder is removed.
+#ifdef _WIN32
+    EXPECT_NE(freopen("NUL", "rb", stdin), nullptr);
+#else
+    EXPECT_NE(freopen("/dev/null", "rb", stdin), nullptr);
+#endif
 }
