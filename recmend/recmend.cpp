@@ -62,7 +62,7 @@ bool fillbuffer(const recordio &io, BYTE *buffer, DWORD want, DWORD *have) {
 long parsereclen(const char *text, size_t len) {
     if (len < 1 || len > 9) return -2;
     size_t i = 0;
-    while (i < len && (text[i] == ' ' || text[i] == '\t'))
+    while (i < len && text[i] == ' ')
         i++;
     if (i == len) return -1;
     long value = 0;

@@ -8,12 +8,12 @@
 
 namespace {
 
-// 1 to 9 characters; leading blanks or tabs; only blanks is -1; then digits
+// 1 to 9 characters; leading blanks; only blanks is -1; then digits
 // only, else -2.
 long modellength(const char *text, size_t len) {
     if (len < 1 || len > 9) return -2;
     size_t i = 0;
-    while (i < len && (text[i] == ' ' || text[i] == '\t'))
+    while (i < len && text[i] == ' ')
         i++;
     if (i == len) return -1;
     long value = 0;
