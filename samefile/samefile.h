@@ -4,7 +4,7 @@
 
 #include "port/win32.h"
 
-// Working buffer of a file specification; of an argument only the first
+// Working buffer of a filespec; of an argument only the first
 // `argtaken` characters are taken.
 constexpr unsigned specsize = 2000;
 constexpr unsigned argtaken = 300;
@@ -39,7 +39,7 @@ struct sameoptions {
     bool nobeep = false; // "-nob...": no beeps
 };
 
-// A file specification and what its split tells.
+// A filespec and what its split tells.
 struct filespec {
     char text[specsize] = {};
     char name[partsize] = {}; // name template: the name part before its last '.'
